@@ -1,0 +1,35 @@
+#include "nvr_root.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+const char *nvr_root()
+{
+    const char *r = getenv("NVR_ROOT");
+    return r ? r : "";
+}
+
+char *nvr_path(char *out, size_t size, const char *path)
+{
+    if (!out || size == 0)
+        return out;
+    snprintf(out, size, "%s%s", nvr_root(), path ? path : "");
+    return out;
+}
+
+std::string nvr_path(const char *path)
+{
+    return std::string(nvr_root()) + (path ? path : "");
+}
+
+const char *nvr_unroot(const char *path)
+{
+    if (!path)
+        return path;
+    const char *r = nvr_root();
+    size_t n = strlen(r);
+    if (n && strncmp(path, r, n) == 0 && path[n] == '/')
+        return path + n;
+    return path;
+}

@@ -1,0 +1,6 @@
+#include "cgi.h"
+
+int main(int argc, char **argv)
+{
+    return cgi_main(argc, argv);
+}

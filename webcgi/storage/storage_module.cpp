@@ -1,0 +1,4 @@
+// storage routes and their reply callback.
+#include "modules.h"
+
+const WebModule g_storage_module = {"storage", nullptr, 0};
