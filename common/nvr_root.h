@@ -10,7 +10,8 @@
 // The prefix in force ("" when NVR_ROOT is unset or empty).
 const char *nvr_root();
 
-// Writes NVR_ROOT + path into out (cut to size-1, always NUL-terminated).
+// Writes NVR_ROOT + path into out; a path already under the root is kept
+// as it is (cut to size-1, always NUL-terminated).
 // Returns out.
 char *nvr_path(char *out, size_t size, const char *path);
 

@@ -10,13 +10,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "nvr_root.h"
+
 char *qx_get_file_data(const char *path, int *size)
 {
     if (size)
         *size = 0;
     if (!path)
         return nullptr;
-    FILE *f = fopen(path, "rb");
+    FILE *f = fopen(nvr_path(path).c_str(), "rb");
     if (!f)
         return nullptr;
     struct stat st;
@@ -39,7 +41,7 @@ int qx_wirte_file_data(const char *path, const char *data, int size)
 {
     if (!path || size < 0 || (!data && size > 0))
         return -1;
-    FILE *f = fopen(path, "wb");
+    FILE *f = fopen(nvr_path(path).c_str(), "wb");
     if (!f)
         return -1;
     size_t n = size ? fwrite(data, 1, static_cast<size_t>(size), f) : 0;
@@ -51,7 +53,7 @@ int file_lock(const char *path)
 {
     if (!path)
         return -1;
-    int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int fd = open(nvr_path(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return -1;
     lseek(fd, 0, SEEK_SET);

@@ -1,5 +1,5 @@
 // Whole-file read and write, an advisory lock, and the Ethernet addresses.
-// Paths are used as given: callers name device paths through nvr_path().
+// Paths are device paths ("/tmp/x"); each call puts them under NVR_ROOT.
 #pragma once
 
 #include <cstddef>
