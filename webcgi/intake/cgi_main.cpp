@@ -8,6 +8,7 @@
 
 #include "dispatchreq/dispatchreq.h"
 #include "modules.h"
+#include "web_utils/ipc.h"
 
 const char *cgiServerSoftware = "";
 const char *cgiServerName = "";
@@ -178,6 +179,7 @@ int cgi_main(int, char **)
     // On a failed parse the temporaries of the parts already read would
     // otherwise pile up in /tmp (RAM on the recorder); remove them too.
     cgiFreeResources();
+    cgi_stop_ipc(); // a handler that left the channel open must not get late replies
     fflush(cgiOut);
     webcgi_unregister_modules();
     return rc;

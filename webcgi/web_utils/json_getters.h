@@ -1,0 +1,23 @@
+// Small JSON helpers for handlers whose request text is a JSON document.
+#pragma once
+
+#include <cstddef>
+#include <json-c/json.h>
+
+// Parses the text; nullptr when it is missing or does not parse.
+json_object *get_request_tokener_json_object(const char *text);
+
+// Parses the text and reads one member as an integer. 0, or -1.
+int on_cgi_get_value_by_json(const char *text, const char *key, int *value);
+
+// 0 and the member's integer / text (cut to size-1), or -1 with the output
+// untouched when the member is absent.
+int on_cgi_get_int_from_json(json_object *obj, const char *key, int *value);
+int on_cgi_get_string_from_json(json_object *obj, const char *key, char *buf, int size);
+
+// The member when it exists and has the given type, else nullptr: the way
+// to reach arrays and objects, whose json-c calls assert on other types.
+json_object *cgi_json_member(json_object *obj, const char *key, json_type type);
+
+// Answers a JSON value in json-c's default text form and releases it.
+int cgi_writeback_json(json_object *obj);
