@@ -126,7 +126,9 @@ TEST_F(FlashTest, FlashEraseProgramSkipsBadBlocks)
 {
     root.make_flash("/dev/mtd5", 4 * BS, "type=nand\nerasesize=4096\nbad=1\n");
     root.write("/dev/mtd5", std::string(4 * BS, '\0'));
-    ut::RunResult r = ut::run({ut::flash_erase_bin(), "/dev/mtd5", "0", "0"});
+    root.install_flash_erase();
+    // As the update tool runs it.
+    ut::RunResult r = ut::run({root.path("/usr/sbin/flash_erase"), "/dev/mtd5", "0", "0"});
     EXPECT_EQ(r.status, 0) << r.err;
     std::string img = root.read("/dev/mtd5");
     EXPECT_EQ(img.substr(0, BS), std::string(BS, '\xff'));

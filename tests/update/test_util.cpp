@@ -75,6 +75,12 @@ void TempRoot::make_flash(const std::string &dev, uint32_t size, const std::stri
     write(dev + ".geom", geom);
 }
 
+void TempRoot::install_flash_erase() const
+{
+    write("/usr/sbin/.keep", "");
+    symlink(FLASH_ERASE_BIN, path("/usr/sbin/flash_erase").c_str());
+}
+
 Capture::Capture() : active_(true)
 {
     fflush(stdout);

@@ -26,6 +26,8 @@ public:
     std::string read(const std::string &p) const { return read_file(path(p)); }
     // A file-backed flash device of size bytes (erased), with its sidecar.
     void make_flash(const std::string &dev, uint32_t size, const std::string &geom) const;
+    // Puts our flash_erase where the tool runs it: "/usr/sbin/flash_erase".
+    void install_flash_erase() const;
 
 private:
     std::string dir_;
