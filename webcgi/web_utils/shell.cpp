@@ -74,3 +74,18 @@ bool shell_safe_word(const char *text)
             return false;
     return true;
 }
+
+int shell_word(const char *text, char *out, size_t size)
+{
+    if (!out || size == 0)
+        return -1;
+    if (shell_safe_word(text)) {
+        if (strlen(text) >= size) {
+            out[0] = '\0';
+            return -1;
+        }
+        memcpy(out, text, strlen(text) + 1);
+        return 0;
+    }
+    return shell_quote(text, out, size);
+}

@@ -18,6 +18,11 @@ int web_systemf(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 // when it does not fit (out is then "").
 int shell_quote(const char *text, char *out, size_t size);
 
+// One command-line word for the text: the text itself when it is a safe
+// word, else its single-quoted form, so ordinary values keep the command
+// line as it always was. -1 when it does not fit (out is then "").
+int shell_word(const char *text, char *out, size_t size);
+
 // True when every character is a letter, digit or one of "._-:/@+,=" and the
 // text is not empty: safe to place in a command line as it is.
 bool shell_safe_word(const char *text);
