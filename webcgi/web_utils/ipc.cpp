@@ -6,6 +6,8 @@
 #include <mutex>
 #include <unistd.h>
 
+#include "web_utils/response.h"
+
 std::atomic<int32_t> g_callback_done{0};
 
 namespace {
@@ -100,6 +102,16 @@ int cgi_start_ipc(cgi_ipc_callback cb, int32_t code, int32_t size, const void *p
     if (g_callback_done.load() == 0)
         qx_sock_uninit();
     return 0;
+}
+
+int cgi_query(cgi_ipc_callback cb, int32_t code, const void *payload, int32_t size, int error_type)
+{
+    cgi_start_ipc(cb, code, size, payload, 0);
+    bool answered = g_callback_done.load() != 0;
+    if (!answered && error_type != CGI_NO_ANSWER)
+        cgi_error_to_webserver(error_type);
+    cgi_stop_ipc();
+    return answered ? 0 : -1;
 }
 
 int cgi_stop_ipc()

@@ -19,6 +19,13 @@ typedef qx_sock_callback cgi_ipc_callback;
 int cgi_start_ipc(cgi_ipc_callback cb, int32_t code, int32_t size, const void *payload, int nowait);
 int cgi_stop_ipc();
 
+// A query: sends the request, waits for the reply function to answer, and
+// when no reply was handled in time writes the error answer of the given
+// type (CGI_TEXT, CGI_JSON, or CGI_NO_ANSWER to write nothing). Closes the
+// channel. Returns 0 when the reply was handled, -1 when it was not.
+enum { CGI_NO_ANSWER = -1 };
+int cgi_query(cgi_ipc_callback cb, int32_t code, const void *payload, int32_t size, int error_type);
+
 // Wait limit of a request code, in 40-millisecond ticks.
 int cgi_wait_ticks(int32_t code);
 

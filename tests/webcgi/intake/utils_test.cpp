@@ -234,3 +234,45 @@ TEST(Strrpl, ReplacesEveryOccurrenceLeftToRight)
 }
 
 } // namespace
+
+#include "web_utils/req_parse.h"
+
+namespace {
+
+TEST(RequestNumbers, OnlyWholeDecimalNumbersCount)
+{
+    struct Case {
+        const char *text;
+        bool ok;
+        int32_t value;
+    } cases[] = {
+        {"0", true, 0},           {"36", true, 36},     {" 7\n", true, 7},      {"-1", true, -1},
+        {"+5", true, 5},          {"2147483647", true, INT32_MAX},              {"", false, 0},
+        {"abc", false, 0},        {"12x", false, 0},    {"1e3", false, 0},      {"0x10", false, 0},
+        {"2147483648", false, 0}, {"-", false, 0},      {"1 2", false, 0},      {nullptr, false, 0},
+    };
+    for (const Case &c : cases) {
+        int32_t v = 99;
+        EXPECT_EQ(cgi_text_to_int(c.text, &v), c.ok) << (c.text ? c.text : "null");
+        if (c.ok)
+            EXPECT_EQ(v, c.value) << c.text;
+    }
+    EXPECT_TRUE(cgi_text_to_int_in("16", 0, 16, nullptr));
+    EXPECT_FALSE(cgi_text_to_int_in("17", 0, 16, nullptr));
+}
+
+TEST(RequestNumbers, FormValuesByExactKey)
+{
+    char v[8];
+    EXPECT_TRUE(cgi_form_value("chn=3&name=abcdefghij", "name", v, sizeof v));
+    EXPECT_STREQ(v, "abcdefg");
+    EXPECT_TRUE(cgi_form_value("chn=3&name=x", "chn", v, sizeof v));
+    EXPECT_STREQ(v, "3");
+    EXPECT_TRUE(cgi_form_value("a=&b=2", "a", v, sizeof v));
+    EXPECT_STREQ(v, "");
+    EXPECT_FALSE(cgi_form_value("xchn=3", "chn", v, sizeof v));
+    EXPECT_FALSE(cgi_form_value("chn", "chn", v, sizeof v));
+    EXPECT_STREQ(v, "");
+}
+
+} // namespace
