@@ -1,7 +1,6 @@
 #include "image.h"
 #include "test_util.h"
 
-#include <regex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -117,17 +116,23 @@ TEST_F(ImageTest, CreateBuildsImageFromSourceFiles)
     const std::string out = "/share/qxhn/src/boards/hi3536c/firmware/update_IMG";
     std::string parsed = ut::ref({"parse", root.path(out)});
     EXPECT_NE(parsed.find("bld 2048 4096 0x4901000A"), std::string::npos) << parsed;
-    std::regex want(
-        "bld 2048 4096 0x4901000A 0x[0-9A-F]{8} 0x07E60712 ok\n"
-        "ker 6144 4096 0x49010005 0x[0-9A-F]{8} 0x07E60712 ok\n"
-        "fs 10240 2048 0x49090010 0x[0-9A-F]{8} 0x07E60712 ok\n"
-        "cmd 12288 4096 0x00010001 0x[0-9A-F]{8} 0x07E60712 ok\n"
-        "jpg 16384 2048 0x49010002 0x[0-9A-F]{8} 0x07E60712 ok\n"
-        "bld2 18432 2048 0x4901010A 0x[0-9A-F]{8} 0x07E60712 ok\n"
-        "time=\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\n"
-        "builder=9\\.0\\.16.\n"
-        "rest_zero=True\n");
-    EXPECT_TRUE(std::regex_match(parsed, want)) << parsed;
+    // Each record line: name offset size version crc date ok (crc left out).
+    const char *records[] = {"bld 2048 4096 0x4901000A", "ker 6144 4096 0x49010005",
+                             "fs 10240 2048 0x49090010", "cmd 12288 4096 0x00010001",
+                             "jpg 16384 2048 0x49010002", "bld2 18432 2048 0x4901010A"};
+    std::vector<std::string> lines;
+    for (size_t p = 0, q; (q = parsed.find('\n', p)) != std::string::npos; p = q + 1)
+        lines.push_back(parsed.substr(p, q - p));
+    ASSERT_EQ(lines.size(), 9u) << parsed;
+    for (size_t i = 0; i < 6; i++) {
+        EXPECT_EQ(lines[i].rfind(std::string(records[i]) + " 0x", 0), 0u) << lines[i];
+        EXPECT_EQ(lines[i].substr(lines[i].size() - 14), " 0x07E60712 ok") << lines[i];
+    }
+    int y, mo, d, h, mi, sec, used = 0;
+    EXPECT_EQ(sscanf(lines[6].c_str(), "time=%4d-%2d-%2d %2d:%2d:%2d%n", &y, &mo, &d, &h, &mi, &sec, &used), 6);
+    EXPECT_EQ((size_t)used, lines[6].size()) << lines[6];
+    EXPECT_EQ(lines[7], std::string("builder=9.0.16") + '\0');
+    EXPECT_EQ(lines[8], "rest_zero=True");
     EXPECT_EQ(root.read(out).size(), 20480u);
     ut::Capture cap2;
     EXPECT_EQ(UPFW_verify(out.c_str(), nullptr), 0);
