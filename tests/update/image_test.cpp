@@ -14,10 +14,10 @@ class ImageTest : public ::testing::Test {
 protected:
     ut::TempRoot root;
     // Builds an image with the reference script; returns the listing it expects.
-    std::string build(const std::string &path, std::vector<std::string> specs)
+    std::string build(const std::string &path, std::vector<std::string> descs)
     {
-        specs.insert(specs.begin(), {"image", root.path(path)});
-        return ut::ref(specs);
+        descs.insert(descs.begin(), {"image", root.path(path)});
+        return ut::ref(descs);
     }
 };
 

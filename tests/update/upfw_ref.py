@@ -46,12 +46,12 @@ def listing(records):
     return out
 
 
-def cmd_image(out, specs):
+def cmd_image(out, descs):
     header = bytearray(HDR)
     body = bytearray()
     records = []
-    for slot, spec in enumerate(specs):
-        f = spec.split(":")
+    for slot, desc in enumerate(descs):
+        f = desc.split(":")
         name = f[0]
         version = int(f[2], 0)
         if f[1] == "-":
