@@ -4,7 +4,7 @@
 set -eu
 
 PACKAGES="cmake make g++ pkg-config libjson-c-dev libsqlite3-dev sqlite3 \
-libgtest-dev libgmock-dev python3 curl lighttpd"
+libgtest-dev libgmock-dev python3 curl lighttpd u-boot-tools libubootenv-tool"
 
 missing=""
 for p in $PACKAGES; do
