@@ -18,23 +18,28 @@ std::condition_variable g_wait_cv;
 
 // Tick length and send attempts can be shortened for tests through the
 // environment; the recorder never sets these.
-int env_int(const char *name, int def)
+int env_int(const char *name, int def, int min)
 {
     const char *v = getenv(name);
     if (!v || !*v)
         return def;
     int n = atoi(v);
-    return n > 0 ? n : def;
+    return n >= min ? n : def;
 }
 
-int tick_ms()
+// Length of a wait tick in microseconds: NVR_IPC_TICK_US, else
+// NVR_IPC_TICK_MS, else 40 ms.
+int64_t tick_us()
 {
-    return env_int("NVR_IPC_TICK_MS", 40);
+    int us = env_int("NVR_IPC_TICK_US", -1, 0);
+    if (us >= 0)
+        return us;
+    return static_cast<int64_t>(env_int("NVR_IPC_TICK_MS", 40, 1)) * 1000;
 }
 
 int send_attempts()
 {
-    return env_int("NVR_IPC_SEND_ATTEMPTS", 3000);
+    return env_int("NVR_IPC_SEND_ATTEMPTS", 3000, 1);
 }
 
 // Every reply passes through here: the module callback answers it, then a
@@ -92,7 +97,7 @@ int cgi_start_ipc(cgi_ipc_callback cb, int32_t code, int32_t size, const void *p
     if (nowait == 1)
         return 0;
 
-    auto limit = std::chrono::milliseconds(static_cast<int64_t>(cgi_wait_ticks(code)) * tick_ms());
+    auto limit = std::chrono::microseconds(cgi_wait_ticks(code) * tick_us());
     {
         std::unique_lock<std::mutex> lk(g_wait_mu);
         g_wait_cv.wait_for(lk, limit, [] { return g_callback_done.load() != 0; });

@@ -199,6 +199,12 @@ void FakeDaemon::reply_raw(int32_t code, const Bytes &raw)
     raw_[code] = raw;
 }
 
+void FakeDaemon::reply_default(std::function<std::vector<DaemonReply>(int32_t)> fn)
+{
+    std::lock_guard<std::mutex> lk(mu_);
+    default_ = std::move(fn);
+}
+
 static bool read_all(int fd, void *buf, size_t n)
 {
     char *p = static_cast<char *>(buf);
@@ -254,6 +260,8 @@ void FakeDaemon::handle(int fd)
         auto it = script_.find(static_cast<int32_t>(head.code));
         if (it != script_.end())
             replies = it->second;
+        else if (default_)
+            replies = default_(static_cast<int32_t>(head.code));
         auto r = raw_.find(static_cast<int32_t>(head.code));
         if (r != raw_.end())
             raw = r->second, has_raw = true;
@@ -377,6 +385,9 @@ CgiResult run_cgi(const CgiRequest &req, const std::string &binary)
         "NVR_IPC_TICK_MS=1",
         "NVR_IPC_SEND_ATTEMPTS=3",
     };
+    for (const char *pass : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+        if (getenv(pass))
+            env.push_back(std::string(pass) + "=" + getenv(pass));
     if (!req.content_type.empty())
         env.push_back("CONTENT_TYPE=" + req.content_type);
     if (req.method != "GET")
@@ -428,6 +439,10 @@ CgiResult run_cgi(const CgiRequest &req, const std::string &binary)
     unlink(in_path);
     unlink(out_path);
     unlink(err_path);
+    // A sanitizer report in the program fails the test whatever it checks.
+    for (const char *mark : {"ERROR: AddressSanitizer", "runtime error:", "ERROR: LeakSanitizer"})
+        if (res.err.find(mark) != std::string::npos)
+            ADD_FAILURE() << req.method << " " << req.path << "?" << req.query << ": sanitizer report\n" << res.err;
     size_t sep = res.out.find("\r\n\r\n");
     if (sep != std::string::npos) {
         res.header = res.out.substr(0, sep + 2);

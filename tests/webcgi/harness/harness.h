@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -73,6 +74,8 @@ public:
     void reply_status(int32_t code, int32_t status);
     // Raw bytes sent instead of a well-formed message (for hostile replies).
     void reply_raw(int32_t code, const Bytes &raw);
+    // Replies for every code that has no script of its own.
+    void reply_default(std::function<std::vector<DaemonReply>(int32_t code)> fn);
 
     // Requests seen since the last take(), after every connection ended.
     std::vector<DaemonMsg> take();
@@ -90,6 +93,7 @@ private:
     std::mutex mu_;
     std::map<int32_t, std::vector<DaemonReply>> script_;
     std::map<int32_t, Bytes> raw_;
+    std::function<std::vector<DaemonReply>(int32_t)> default_;
     std::vector<DaemonMsg> seen_;
     std::vector<int> conns_;
     bool stop_ = false;
