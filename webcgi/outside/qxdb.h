@@ -47,6 +47,36 @@ inline int32_t read_disks(const char *path, DiskRecord (&disks)[N], int32_t *cou
 }
 int32_t write_disk(const char *path, const DiskRecord *disk);
 
+// ---- Cameras (channels 0-63) ------------------------------------------------
+int32_t read_camera(const char *path, CameraRecord *camera, int32_t chn);
+int32_t read_cameras(const char *path, CameraRecord *cameras, int32_t capacity, int32_t *count);
+template <int N>
+inline int32_t read_cameras(const char *path, CameraRecord (&cameras)[N], int32_t *count)
+{
+    return read_cameras(path, cameras, N, count);
+}
+int32_t write_camera(const char *path, const CameraRecord *camera);
+// Sets the address of one channel's camera, the rest of its record kept.
+int32_t write_camera_ip(const char *path, int32_t chn, const char *ip);
+
+// Recorder OSD of a channel; read_osd_name copies the name alone (cut to size-1).
+int32_t read_osd(const char *path, OsdRecord *osd, int32_t chn);
+int32_t write_osd(const char *path, const OsdRecord *osd);
+int32_t read_osd_name(const char *path, int32_t chn, char *name, int32_t size);
+
+// Stored privacy-mask areas of a channel.
+int32_t read_privacy_mask(const char *path, PrivacyMaskRecord *mask, int32_t chn);
+int32_t write_privacy_mask(const char *path, const PrivacyMaskRecord *mask);
+
+// Camera protocols (ids 0-63) and models (ids 0-1023), in id order.
+int32_t read_ipc_protocols(const char *path, IpcProtocolRecord *protocols, int32_t capacity, int32_t *count);
+int32_t write_ipc_protocol(const char *path, const IpcProtocolRecord *protocol);
+int32_t read_ipc_model(const char *path, IpcModelRecord *model, int32_t id);
+// The models of one protocol, at most `capacity`.
+int32_t read_ipc_models_by_protocol(const char *path, int32_t protocol, IpcModelRecord *models, int32_t capacity,
+                                    int32_t *count);
+int32_t write_ipc_model(const char *path, const IpcModelRecord *model);
+
 // ---- Motion (channels 0-63) -------------------------------------------------
 int32_t read_motion(const char *path, MotionRecord *motion, int32_t chn);
 int32_t read_motions(const char *path, MotionRecord *motions, int32_t capacity, int32_t *count);
@@ -126,3 +156,16 @@ int32_t write_alarm_audio_file(const char *path, const AlarmAudioFile *file);
 int32_t read_user(const char *path, UserRecord *user, int32_t id);
 int32_t read_users(const char *path, UserRecord *users, int32_t capacity, int32_t *count);
 int32_t write_user(const char *path, const UserRecord *user);
+// Stores the account in the first free slot (no record, or enable 0) and
+// writes that slot into user->id. -1 when all 100 slots are in use.
+int32_t add_user(const char *path, UserRecord *user);
+// The enabled account with this name: 0 and the record, or -1 (record
+// cleared) when there is none.
+int32_t read_user_by_name(const char *path, const char *name, UserRecord *user);
+// Same, comparing only the first n characters of the names (duplicate checks).
+int32_t read_user_by_name_n(const char *path, const char *name, int32_t n, UserRecord *user);
+// Number of enabled accounts (0 when the store cannot be read).
+int32_t read_user_count(const char *path);
+// Preset users of a customised build, in OEM_DB_PATH (slots 0-99).
+int32_t read_users_oem(const char *path, PresetUserRecord *users, int32_t capacity, int32_t *count);
+int32_t write_user_oem(const char *path, const PresetUserRecord *user);

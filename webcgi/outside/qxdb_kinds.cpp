@@ -31,6 +31,29 @@ FIELDS(DiskRecord, I32(DiskRecord, slot, "slot"), I32(DiskRecord, enable, "enabl
        I32(DiskRecord, group, "disk_group"), I32(DiskRecord, property, "property"),
        TXT(DiskRecord, user, "user"), TXT(DiskRecord, password, "password"))
 
+FIELDS(CameraRecord, I32(CameraRecord, id, "id"), I32(CameraRecord, cleared, "cleared"),
+       I32(CameraRecord, enable, "enable"), TXT(CameraRecord, user_name, "username"),
+       TXT(CameraRecord, password, "password"), TXT(CameraRecord, ip_addr, "ip"),
+       I32(CameraRecord, main_rtsp_port, "main_rtsp_port"), TXT(CameraRecord, main_source_path, "main_source_path"),
+       I32(CameraRecord, enable_sub_stream, "sub_enable"), I32(CameraRecord, sub_rtsp_port, "sub_rtsp_port"),
+       TXT(CameraRecord, sub_source_path, "sub_source_path"), I32(CameraRecord, manage_port, "manage_port"),
+       I32(CameraRecord, model, "model"), I32(CameraRecord, transmit_protocol, "transmit_protocol"),
+       I32(CameraRecord, record_stream, "record_stream"), I32(CameraRecord, sync_time, "sync_time"),
+       TXT(CameraRecord, main_rtsp_url, "main_rtsp_url"), TXT(CameraRecord, sub_rtsp_url, "sub_rtsp_url"),
+       I32(CameraRecord, poechannel, "poechannel"), TXT(CameraRecord, mac_addr, "mac_addr"),
+       I32(CameraRecord, physicalport, "physicalport"), I32(CameraRecord, anr, "anr"),
+       I32(CameraRecord, minorid, "minorid"), TXT(CameraRecord, ddns, "ddns"))
+
+FIELDS(OsdRecord, I32(OsdRecord, chnid, "id"), TXT(OsdRecord, name, "name"))
+
+FIELDS(IpcProtocolRecord, I32(IpcProtocolRecord, id, "id"), TXT(IpcProtocolRecord, name, "name"),
+       I32(IpcProtocolRecord, function, "function"), I32(IpcProtocolRecord, enable, "enable"),
+       I32(IpcProtocolRecord, display_model, "display_model"))
+
+FIELDS(IpcModelRecord, I32(IpcModelRecord, id, "id"), I32(IpcModelRecord, protocol, "protocol"),
+       TXT(IpcModelRecord, name, "name"), I32(IpcModelRecord, alarm_type, "alarm_type"),
+       I32(IpcModelRecord, default_model, "default_model"))
+
 FIELDS(MotionRecord, I32(MotionRecord, chnid, "id"), I32(MotionRecord, enable, "enable"),
        I32(MotionRecord, sensitivity, "sensitivity"), U32(MotionRecord, tri_channel_mask, "tri_channel_mask"),
        I32(MotionRecord, tri_alarms, "tri_alarms"), TXT(MotionRecord, motion_table, "motion_table"),
@@ -50,6 +73,11 @@ FIELDS(UserRecord, I32(UserRecord, id, "id"), I32(UserRecord, enable, "enable"),
        TXT(UserRecord, remote_liveview, "remote_liveview"), TXT(UserRecord, remote_playback, "remote_playback"),
        TXT(UserRecord, created, "created"), I32(UserRecord, permission, "permission"),
        I32(UserRecord, remote_permission, "remote_permission"))
+
+FIELDS(PresetUserRecord, I32(PresetUserRecord, id, "id"), I32(PresetUserRecord, enable, "enable"),
+       TXT(PresetUserRecord, name, "name"), TXT(PresetUserRecord, password, "password"),
+       I32(PresetUserRecord, type, "type"), I32(PresetUserRecord, permission, "permission"),
+       I32(PresetUserRecord, remote_permission, "remote_permission"))
 
 FIELDS(AlarmAudioFile, I32(AlarmAudioFile, id, "id"), I32(AlarmAudioFile, enable, "enable"),
        TXT(AlarmAudioFile, name, "name"))

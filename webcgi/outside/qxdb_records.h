@@ -94,6 +94,145 @@ RECORD_OFFSET(MotionRecord, tri_channels_pic, 624);
 RECORD_OFFSET(MotionRecord, audio_id, 692);
 RECORD_OFFSET(MotionRecord, http_notification_interval, 696);
 
+// ---- Cameras: channels, OSD names, privacy masks, protocols and models ----
+constexpr int QXDB_MAX_IPC_PROTOCOLS = 64;   // protocol ids 0-63
+constexpr int QXDB_MAX_IPC_MODELS = 1024;    // camera model ids 0-1023
+
+// Camera bound to a channel: one per channel.
+struct CameraRecord {
+    int32_t id;
+    int32_t cleared;             // 1 once the channel has been cleared
+    int32_t enable;
+    uint8_t reserved12[16];
+    char user_name[64];
+    char password[64];
+    char ip_addr[64];
+    int32_t main_rtsp_port;
+    char main_source_path[256];
+    int32_t enable_sub_stream;
+    int32_t sub_rtsp_port;
+    char sub_source_path[256];
+    int32_t manage_port;
+    int32_t model;               // camera model id; 0 ONVIF, 1 RTSP, 2 QXSF double as protocols
+    int32_t transmit_protocol;   // 0 UDP, otherwise TCP
+    int32_t reserved756;
+    int32_t record_stream;       // record stream type
+    int32_t sync_time;
+    int32_t reserved768;
+    char main_rtsp_url[256];
+    char sub_rtsp_url[256];
+    int32_t poechannel;
+    char mac_addr[32];
+    int32_t physicalport;
+    int32_t anr;
+    uint8_t reserved1328[64];
+    int32_t minorid;
+    char ddns[64];
+};
+RECORD_SIZE(CameraRecord, 1460);
+RECORD_OFFSET(CameraRecord, cleared, 4);
+RECORD_OFFSET(CameraRecord, enable, 8);
+RECORD_OFFSET(CameraRecord, user_name, 28);
+RECORD_OFFSET(CameraRecord, password, 92);
+RECORD_OFFSET(CameraRecord, ip_addr, 156);
+RECORD_OFFSET(CameraRecord, main_rtsp_port, 220);
+RECORD_OFFSET(CameraRecord, main_source_path, 224);
+RECORD_OFFSET(CameraRecord, enable_sub_stream, 480);
+RECORD_OFFSET(CameraRecord, sub_rtsp_port, 484);
+RECORD_OFFSET(CameraRecord, sub_source_path, 488);
+RECORD_OFFSET(CameraRecord, manage_port, 744);
+RECORD_OFFSET(CameraRecord, model, 748);
+RECORD_OFFSET(CameraRecord, transmit_protocol, 752);
+RECORD_OFFSET(CameraRecord, record_stream, 760);
+RECORD_OFFSET(CameraRecord, sync_time, 764);
+RECORD_OFFSET(CameraRecord, main_rtsp_url, 772);
+RECORD_OFFSET(CameraRecord, sub_rtsp_url, 1028);
+RECORD_OFFSET(CameraRecord, poechannel, 1284);
+RECORD_OFFSET(CameraRecord, mac_addr, 1288);
+RECORD_OFFSET(CameraRecord, physicalport, 1320);
+RECORD_OFFSET(CameraRecord, anr, 1324);
+RECORD_OFFSET(CameraRecord, minorid, 1392);
+RECORD_OFFSET(CameraRecord, ddns, 1396);
+
+// The recorder's own on-screen display of a channel: one per channel.
+struct OsdRecord {
+    int32_t chnid;
+    char name[64];
+    int32_t show_name;
+    int32_t show_date;
+    int32_t show_week;
+    int32_t date_format;
+    int32_t time_format;
+    double date_pos_x;
+    double date_pos_y;
+    double name_pos_x;
+    double name_pos_y;
+    int32_t alpha;
+    int32_t reserved124;
+};
+RECORD_SIZE(OsdRecord, 128);
+RECORD_OFFSET(OsdRecord, name, 4);
+RECORD_OFFSET(OsdRecord, show_name, 68);
+RECORD_OFFSET(OsdRecord, time_format, 84);
+RECORD_OFFSET(OsdRecord, date_pos_x, 88);
+RECORD_OFFSET(OsdRecord, name_pos_y, 112);
+RECORD_OFFSET(OsdRecord, alpha, 120);
+
+// Privacy-mask areas of a channel: one record per channel, 24 areas.
+constexpr int PRIVACY_MASK_AREAS = 24;
+
+struct PrivacyMaskArea {
+    int32_t area_id;
+    int32_t enable;
+    int32_t start_x;
+    int32_t start_y;
+    int32_t width;
+    int32_t height;
+    int32_t pic_width;
+    int32_t pic_height;
+    int32_t color;
+    int32_t reserved[4];
+};
+RECORD_SIZE(PrivacyMaskArea, 52);
+RECORD_OFFSET(PrivacyMaskArea, pic_width, 24);
+RECORD_OFFSET(PrivacyMaskArea, color, 32);
+
+struct PrivacyMaskRecord {
+    int32_t chnid;
+    PrivacyMaskArea area[PRIVACY_MASK_AREAS];
+};
+RECORD_SIZE(PrivacyMaskRecord, 1252);
+RECORD_OFFSET(PrivacyMaskRecord, area, 4);
+
+// Camera protocol the recorder speaks: one per protocol id.
+struct IpcProtocolRecord {
+    int32_t id;
+    char name[24];
+    int32_t function;
+    int32_t enable;
+    int32_t display_model;
+};
+RECORD_SIZE(IpcProtocolRecord, 40);
+RECORD_OFFSET(IpcProtocolRecord, name, 4);
+RECORD_OFFSET(IpcProtocolRecord, function, 28);
+RECORD_OFFSET(IpcProtocolRecord, enable, 32);
+RECORD_OFFSET(IpcProtocolRecord, display_model, 36);
+
+// Camera model: one per model id, tied to its protocol.
+struct IpcModelRecord {
+    int32_t id;
+    int32_t protocol;
+    char name[32];
+    int32_t alarm_type;
+    int32_t default_model;
+};
+RECORD_SIZE(IpcModelRecord, 48);
+RECORD_OFFSET(IpcModelRecord, protocol, 4);
+RECORD_OFFSET(IpcModelRecord, name, 8);
+RECORD_OFFSET(IpcModelRecord, alarm_type, 40);
+RECORD_OFFSET(IpcModelRecord, default_model, 44);
+// ---- end of cameras ----
+
 // Weekly action schedule: days 0-6 of the week, then the holiday (7).
 // Pages exchange the first 12 segments of a day; the store keeps 48.
 constexpr int SCHEDULE_DAYS = 8;
@@ -235,3 +374,25 @@ RECORD_OFFSET(UserRecord, remote_rights, 464);
 RECORD_OFFSET(UserRecord, permission, 504);
 RECORD_OFFSET(UserRecord, remote_permission, 508);
 RECORD_OFFSET(UserRecord, channel_mask, 512);
+RECORD_OFFSET(UserRecord, enable, 4);
+
+// ---- User accounts: preset users of a customised build (OEM_DB_PATH) ----
+// One per slot 0-99; enable 0 = unused entry.
+struct PresetUserRecord {
+    int32_t id;
+    int32_t enable;
+    char name[64];
+    char password[36];
+    int32_t type;
+    int32_t permission;
+    int32_t remote_permission;
+    char reserved[16];
+};
+RECORD_SIZE(PresetUserRecord, 136);
+RECORD_OFFSET(PresetUserRecord, enable, 4);
+RECORD_OFFSET(PresetUserRecord, name, 8);
+RECORD_OFFSET(PresetUserRecord, password, 72);
+RECORD_OFFSET(PresetUserRecord, type, 108);
+RECORD_OFFSET(PresetUserRecord, permission, 112);
+RECORD_OFFSET(PresetUserRecord, remote_permission, 116);
+// ---- end of user accounts ----
