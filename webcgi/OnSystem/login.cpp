@@ -120,6 +120,8 @@ void log_login(const char *name)
     cgi_init_log_info(&log);
     log.sub_type = kLogSubLogin;
     log.param = kLogParamLogin;
+    // The login name, not the cookie's: the browser has no session yet.
+    memset(log.user, 0, sizeof log.user);
     copy_text(log.user, name);
     cgi_send_oplog(&log);
 }
