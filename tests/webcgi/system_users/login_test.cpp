@@ -212,6 +212,26 @@ TEST_F(EmailLoginTest, AcceptedLinkSetsTheTemporaryCookiesAndGoesToTheIndex)
     EXPECT_EQ(r.requests[0].payload, link);
 }
 
+TEST_F(EmailLoginTest, CookieDomainIsTheHostWithoutPortCutTo49)
+{
+    daemon.reply_status(3504, 0);
+    struct Case {
+        std::string host;
+        std::string domain;
+    } cases[] = {
+        {"nvr.example:8080", "nvr.example"},
+        {std::string(60, 'h'), std::string(49, 'h')},
+        {"", ""},
+    };
+    for (const Case &c : cases) {
+        CgiRequest req = nvrtest::get("/1018", "key=abc");
+        req.env["HTTP_HOST"] = c.host;
+        CgiResult r = run(req);
+        EXPECT_EQ(r.out.rfind("Set-Cookie: userName=temp; domain=" + c.domain + "; expires=", 0), 0u) << r.out;
+        EXPECT_NE(r.out.find("Set-Cookie: language=en-US; domain=" + c.domain + "; "), std::string::npos) << r.out;
+    }
+}
+
 TEST_F(EmailLoginTest, RefusedLinkGoesHomeAndTheLinkIsCutTo255)
 {
     daemon.reply_status(3504, 5);

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "harness.h"
@@ -140,6 +142,49 @@ TEST_F(UserAccountsTest, AddTakesTheFirstFreeSlotUpToTheHundredthAccount)
         EXPECT_EQ(r.out, text_answer("FAILED_FULL")) << b;
         EXPECT_TRUE(r.requests.empty()) << b;
     }
+}
+
+TEST_F(UserAccountsTest, AddsAtTheSameTimeGetDifferentSlots)
+{
+    const int n = 6;
+    std::vector<std::string> answers(n);
+    std::vector<std::thread> workers;
+    for (int i = 0; i < n; i++) {
+        workers.emplace_back([i, &answers] {
+            CgiRequest req = post_json("/6071", "{\"name\":\"u" + std::to_string(i) +
+                                                    "\",\"type\":1,\"permission\":0,\"remotePermission\":0}");
+            answers[i] = run_cgi(req).out;
+        });
+    }
+    for (std::thread &t : workers)
+        t.join();
+    std::set<std::string> distinct(answers.begin(), answers.end());
+    EXPECT_EQ(distinct.size(), static_cast<size_t>(n));
+    for (int id = 0; id < n; id++) {
+        EXPECT_EQ(distinct.count(text_answer("id=" + std::to_string(id))), 1u) << id;
+        EXPECT_EQ(stored_user(id).enable, 1);
+    }
+    EXPECT_EQ(read_user_count(CONFIG_DB_PATH), n);
+}
+
+TEST(UserStoreTest, AddIntoAFullStoreWritesNothing)
+{
+    TestRoot root;
+    for (int32_t id = 0; id < QXDB_MAX_USERS; id++) {
+        UserRecord u;
+        memset(&u, 0, sizeof u);
+        u.id = id;
+        u.enable = 1;
+        write_user(CONFIG_DB_PATH, &u);
+    }
+    UserRecord extra;
+    memset(&extra, 0, sizeof extra);
+    extra.enable = 1;
+    copy_text(extra.name, "extra");
+    EXPECT_EQ(add_user(CONFIG_DB_PATH, &extra), -1);
+    UserRecord found;
+    EXPECT_EQ(read_user_by_name(CONFIG_DB_PATH, "extra", &found), -1);
+    EXPECT_EQ(read_user_count(CONFIG_DB_PATH), QXDB_MAX_USERS);
 }
 
 TEST_F(UserAccountsTest, AddRefusesBadBodiesWithoutAnswer)
