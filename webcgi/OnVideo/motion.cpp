@@ -63,8 +63,8 @@ void add_text(json_object *o, const char *key, const char (&field)[N])
 // motion records, then that channel's record.
 bool stored_channel(json_object *obj, int32_t *chn, MotionRecord *rec)
 {
-    int id = 0;
-    if (on_cgi_get_int_from_json(obj, "camId", &id) != 0 || id < 0)
+    int32_t id = 0;
+    if (!event_json_channel(obj, "camId", &id))
         return false;
     static MotionRecord all[QXDB_MAX_CHANNELS];
     int32_t count = 0;
