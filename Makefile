@@ -3,6 +3,9 @@
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+ARM_BUILD  ?= build-arm
+FUZZ_SECONDS ?= 300
 JOBS       ?= 2
 CMAKE_FLAGS ?=
 
@@ -12,7 +15,9 @@ SAN_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=0:strict_string_checks=1 \
 
 CTEST = ctest --output-on-failure -j$(JOBS) --timeout 900
 
-.PHONY: deps configure build test test-release test-asan demo routes clean
+FUZZ_TARGETS = fuzz_multipart fuzz_codecs fuzz_routes fuzz_image fuzz_bootenv
+
+.PHONY: deps configure build test test-release test-asan test-fuzz fuzz test-arm demo routes clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -24,8 +29,9 @@ build: configure
 	@cmake --build $(BUILD) -j$(JOBS) -- --no-print-directory
 
 # The whole suite, then again under AddressSanitizer and UBSan together
-# with the hostile-input sweep of every route.
-test: test-release test-asan
+# with the hostile-input sweep of every route, then a few seconds of each
+# fuzz target.
+test: test-release test-asan test-fuzz
 
 test-release: build
 	@cd $(BUILD) && $(CTEST)
@@ -35,6 +41,26 @@ test-asan: deps
 	@cmake --build $(ASAN_BUILD) -j$(JOBS) -- --no-print-directory
 	@cd $(ASAN_BUILD) && $(SAN_ENV) $(CTEST)
 
+# libFuzzer targets need clang; `make fuzz` runs each for FUZZ_SECONDS.
+fuzz-build: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DNVR_FUZZ=ON -DNVR_TEST_AREAS=webcgi $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(FUZZ_TARGETS) -- --no-print-directory
+
+test-fuzz: fuzz-build
+	@cd $(FUZZ_BUILD) && $(CTEST) -R '^fuzz\.'
+
+fuzz: fuzz-build
+	@cd $(FUZZ_BUILD) && cmake -DFUZZ_SECONDS=$(FUZZ_SECONDS) . >/dev/null && \
+	    ctest --output-on-failure -R '^fuzz\.' --timeout $$(($(FUZZ_SECONDS) + 120)); \
+	    rc=$$?; cmake -DFUZZ_SECONDS=5 . >/dev/null; exit $$rc
+
+# Cross build for the 32-bit ARM board; the tests run under qemu.
+test-arm:
+	@./scripts/install-arm-deps.sh
+	@cmake -S . -B $(ARM_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabihf.cmake $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(ARM_BUILD) -j$(JOBS) -- --no-print-directory
+	@cd $(ARM_BUILD) && $(CTEST)
+
 demo: build
 	@./scripts/demo.sh $(BUILD)
 
@@ -43,4 +69,4 @@ routes: build
 	@$(BUILD)/tools/webcgi-routes/webcgi-routes
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(ARM_BUILD)

@@ -4,7 +4,8 @@
 set -eu
 
 PACKAGES="cmake make g++ pkg-config libjson-c-dev libsqlite3-dev sqlite3 \
-libgtest-dev libgmock-dev python3 curl lighttpd u-boot-tools libubootenv-tool"
+libgtest-dev libgmock-dev python3 curl lighttpd u-boot-tools libubootenv-tool \
+clang libclang-rt-dev"
 
 missing=""
 for p in $PACKAGES; do

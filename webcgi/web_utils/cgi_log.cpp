@@ -9,7 +9,9 @@
 enum { LOG_LINE_MAX = 2048 };
 
 // Long messages are meant to be cut to the line limit.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wformat-truncation"
+#endif
 
 int cgi_log(const char *file, int line, const char *func, const char *fmt, ...)
 {
