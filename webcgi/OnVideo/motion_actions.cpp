@@ -60,9 +60,8 @@ int save_motion_dialog_data(json_object *dialog)
 {
     if (!dialog)
         return 0;
-    int chn = 0;   // a dialog without "chnid" is for channel 0
-    on_cgi_get_int_from_json(dialog, "chnid", &chn);
-    if (chn < 0 || chn > EVENT_MAX_CHANNEL)
+    int32_t chn = 0;   // a dialog without "chnid" is for channel 0
+    if (json_object_object_get_ex(dialog, "chnid", nullptr) && !event_json_channel(dialog, "chnid", &chn))
         return 0;
     int changes = motion_apply_actions(chn, dialog, true);
     event_notify_channel(REQ_MOTION_CHANGED, chn);

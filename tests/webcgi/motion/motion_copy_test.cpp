@@ -225,3 +225,41 @@ TEST_F(MotionCopyTest, NoValidSourceChannelMeansNoTrace)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MotionCopyTest, DialogChannelDecidesWhereTheDialogGoes)
+{
+    struct Case {
+        const char *dialog;
+        int32_t saved_on;   // -1: the dialog is not saved at all
+    } cases[] = {
+        {R"({"enable":0})", 0},
+        {R"({"chnid":1,"enable":0})", 1},
+        {R"({"chnid":64,"enable":0})", -1},
+        {R"({"chnid":-1,"enable":0})", -1},
+        {R"({"chnid":"x","enable":0})", -1},
+    };
+    for (const Case &c : cases) {
+        for (int32_t chn : {0, 1}) {
+            MotionRecord m = motion_record(chn);
+            m.enable = 1;
+            ASSERT_EQ(write_motion(CONFIG_DB_PATH, &m), 0);
+        }
+        CgiResult r = post("/6112", std::string(R"({"chnid":2,"copyCnt":0,"dialog":)") + c.dialog + "}");
+        EXPECT_EQ(r.out, text_answer("OK")) << c.dialog;
+        std::vector<int32_t> codes = {3509, 3251, 1410, 3212};
+        if (c.saved_on >= 0)
+            codes.insert(codes.begin(), 1403);
+        ASSERT_EQ(codes_of(r.requests), codes) << c.dialog;
+        if (c.saved_on >= 0)
+            EXPECT_EQ(r.requests[0].payload, le32(c.saved_on)) << c.dialog;
+        for (int32_t chn : {0, 1}) {
+            MotionRecord m;
+            ASSERT_EQ(read_motion(CONFIG_DB_PATH, &m, chn), 0);
+            EXPECT_EQ(m.enable, chn == c.saved_on ? 0 : 1) << c.dialog << " channel " << chn;
+        }
+    }
+}
+
+} // namespace
