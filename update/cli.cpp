@@ -4,9 +4,12 @@
 #include "image.h"
 #include "nvr_root.h"
 #include "ptb.h"
+#include "upfw.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cerrno>
+#include <climits>
 #include <cstring>
 #include <getopt.h>
 
@@ -76,7 +79,17 @@ void usage()
     printf("\n");
 }
 
-long number(const char *s) { return strtol(s, nullptr, 0); }
+// Numbers take any base strtol knows. One outside the range of int comes
+// back as INT_MIN, which the settings refuse, instead of wrapping round
+// into some other, valid number.
+int number(const char *s)
+{
+    errno = 0;
+    long long v = strtoll(s, nullptr, 0);
+    if (errno || v < INT_MIN || v > INT_MAX)
+        return INT_MIN;
+    return (int)v;
+}
 
 void print_date(uint32_t d)
 {
@@ -159,17 +172,27 @@ int apply_setting(int val, const char *arg)
     int rc = 0;
     const char *fail = nullptr;
     switch (val) {
-    case 'B': rc = set_boot_state((int)number(arg)); fail = "set boot state faild.\n"; break;
-    case 'S': rc = set_switch_filesys((int)number(arg)); fail = "switch system faild.\n"; break;
+    case 'B':
+        rc = number(arg) == INT_MIN ? -1 : set_boot_state(number(arg));
+        fail = "set boot state faild.\n";
+        break;
+    case 'S':
+        // A negative or too large id is refused by the switch itself.
+        rc = set_switch_filesys(number(arg));
+        fail = "switch system faild.\n";
+        break;
     case 'N':
         // Refused rather than cut: a shortened serial number is a wrong one.
         rc = strlen(arg) > SN_MAX ? -1 : set_ptb_sn(arg);
         fail = "update sn faild.\n";
         break;
     case 'C': rc = set_ptb_cmdline(arg); fail = "update cmdline faild.\n"; break;
-    case 'D': rc = set_ptb_bootdelay((int)number(arg)); fail = "update bootdelay faild.\n"; break;
-    case OPT_AUTO_BOOT: rc = set_ptb_autoboot((int)number(arg)); fail = "update auto_boot faild.\n"; break;
-    case OPT_AUTO_DL: rc = set_ptb_autodownload((int)number(arg)); fail = "update auto_dl faild.\n"; break;
+    case 'D':
+        rc = number(arg) == INT_MIN ? -1 : set_ptb_bootdelay(number(arg));
+        fail = "update bootdelay faild.\n";
+        break;
+    case OPT_AUTO_BOOT: rc = set_ptb_autoboot(number(arg)); fail = "update auto_boot faild.\n"; break;
+    case OPT_AUTO_DL: rc = set_ptb_autodownload(number(arg)); fail = "update auto_dl faild.\n"; break;
     case OPT_PRI_ADDR: rc = set_ptb_pri_addr(strtoul(arg, nullptr, 0)); fail = "update pri_addr faild.\n"; break;
     case OPT_PRI_FILE:
         rc = strlen(arg) > PRI_FILE_MAX ? -1 : set_ptb_pri_file(arg);
@@ -244,6 +267,13 @@ int update_main(int argc, char *argv[])
         image = argv[optind];
     }
 
+    if ((do_analysis || do_upfw) && !do_oem) {
+        if (UPFW_version_check(image) != 0) {
+            UPFW_log(UPFW_MISMATCH, "firmware mismatch!\n");
+            env_deinit();
+            return UPFW_MISMATCH;
+        }
+    }
     if (do_list) {
         printf("List upfw %s infomation.\n", image);
         fflush(stdout);
@@ -259,15 +289,22 @@ int update_main(int argc, char *argv[])
         fflush(stdout);
         int rc = UPFW_analysis_img(image, 0);
         if (rc != 0) {
-            fprintf(stderr, "Analysis %s faild!\n", image);
+            char msg[UPFW_LOG_BLOCK];
+            snprintf(msg, sizeof msg, "Analysis %s faild!\n", image);
+            UPFW_log(rc, msg);
             env_deinit();
             return rc;
         }
     }
     if (do_upfw) {
-        fprintf(stderr, "Applying images is not part of this build\n");
-        env_deinit();
-        return -1;
+        printf("Begin update %s \n", image);
+        fflush(stdout);
+        int rc = UPFW_run_update(image);
+        char msg[UPFW_LOG_BLOCK];
+        snprintf(msg, sizeof msg, "%s\n", upfw_result_text(rc));
+        UPFW_log(rc, msg);
+        // The result is in the log file, which the rest of the recorder
+        // reads; the exit status stays 0.
     }
     env_deinit();
     return 0;

@@ -363,21 +363,20 @@ int UPFW_analysis_img(const char *path, int mode)
         const upfw_part *p = &hdr.part[i];
         if (!upfw_part_present(p) || strncmp(p->name, "cmd", sizeof p->name) != 0)
             continue;
-        char out_path[4096];
+        char out_path[4096], tmp_path[4096 + 8];
         nvr_path(out_path, sizeof out_path, UPFW_EXTRACT_PATH);
+        snprintf(tmp_path, sizeof tmp_path, "%s.XXXXXX", out_path);
         printf("Create file: %s \n", UPFW_EXTRACT_PATH);
         fflush(stdout);
-        // /dev/shm is writable by everyone: never follow a link planted
-        // there, always write a fresh file of our own.
-        if (unlink(out_path) != 0 && errno != ENOENT) {
-            fprintf(stderr, "write %s faild\n", UPFW_EXTRACT_PATH);
-            result = -1;
-            break;
-        }
-        int out = open(out_path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        // The program is copied to a fresh file of our own (/dev/shm is
+        // writable by everyone: never follow a link planted there), checked
+        // against its record's CRC, and only then renamed into place, so
+        // that no cut-off or corrupted program is ever found under its name.
+        int out = mkstemp(tmp_path);
         if (out < 0) {
             fprintf(stderr, "write output imager\n");
             fprintf(stderr, "write %s faild\n", UPFW_EXTRACT_PATH);
+            unlink(out_path);
             result = -1;
             break;
         }
@@ -386,7 +385,7 @@ int UPFW_analysis_img(const char *path, int mode)
             result = -1;
         }
         uint8_t buf[UPFW_PIECE];
-        uint32_t left = result == 0 ? p->size : 0;
+        uint32_t left = result == 0 ? p->size : 0, sum = 0;
         while (left) {
             size_t want = left < sizeof buf ? left : sizeof buf;
             if (read_full(fd, buf, want) != (ssize_t)want) {
@@ -394,6 +393,7 @@ int UPFW_analysis_img(const char *path, int mode)
                 result = -1;
                 break;
             }
+            sum = crc32(sum, buf, want);
             if (write_full(out, buf, want) != 0) {
                 fprintf(stderr, "write output imager\n");
                 result = -1;
@@ -401,17 +401,28 @@ int UPFW_analysis_img(const char *path, int mode)
             }
             left -= (uint32_t)want;
         }
+        if (result == 0 && sum != p->crc32) {
+            fprintf(stderr, "check_img_crc cmd failed\n");
+            result = -1;
+        }
+        if (result == 0 && fchmod(out, 0777) != 0)
+            result = -1;
         if (close(out) != 0 && result == 0) {
             fprintf(stderr, "write output imager\n");
             result = -1;
         }
+        if (result == 0 && rename(tmp_path, out_path) != 0) {
+            fprintf(stderr, "write output imager\n");
+            result = -1;
+        }
         if (result != 0) {
-            // A cut-off program must not be left behind for someone to run.
+            // Neither a cut-off program nor an older one may be left behind
+            // for someone to run as this image's.
+            unlink(tmp_path);
             unlink(out_path);
             fprintf(stderr, "write %s faild\n", UPFW_EXTRACT_PATH);
             break;
         }
-        chmod(out_path, 0777);
     }
     close(fd);
     return result;
