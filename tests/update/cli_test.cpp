@@ -96,6 +96,10 @@ TEST_F(CliTest, FailedOrUnknownOptionStopsWithUsage)
         {{"-x", "-N", "later"}, "Error: Unknow option\n"},
         {{"--bogus"}, "Error: Unknow option\n"},
         {{"-S", "5"}, "Unknown fs index, please choose 1 or 2\nswitch system faild.\n"},
+        {{"-S", "-1"}, "Unknown fs index, please choose 1 or 2\nswitch system faild.\n"},
+        {{"--system", "4294967297"}, "Unknown fs index, please choose 1 or 2\nswitch system faild.\n"},
+        {{"-D", "99999999999"}, "update bootdelay faild.\n"},
+        {{"-B", "4294967296"}, "set boot state faild.\n"},
     };
     for (const Row &r : rows) {
         ut::RunResult res = update(r.args);
