@@ -27,7 +27,8 @@ enum {
 
 // ---- Channels ------------------------------------------------------------------
 
-// An integer member that names a channel: true only when it is present and 0 to 63.
+// A member that names a channel: true only when it is present, is a number
+// or a text holding a whole number, and lies in 0 to 63.
 bool event_json_channel(json_object *obj, const char *key, int32_t *chn);
 
 // Mask of channels 0-31 of a channel string ("0"/"1" per channel): bit i is
