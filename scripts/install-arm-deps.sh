@@ -5,7 +5,7 @@
 set -eu
 
 PACKAGES="g++-arm-linux-gnueabihf libjson-c-dev:armhf libsqlite3-dev:armhf \
-libgtest-dev:armhf libgmock-dev:armhf qemu-user qemu-user-binfmt"
+libgtest-dev:armhf libgmock-dev:armhf libstdc++6:armhf qemu-user qemu-user-binfmt"
 
 SUDO=""
 if [ "$(id -u)" != 0 ]; then

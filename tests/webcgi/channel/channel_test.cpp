@@ -33,24 +33,26 @@ TEST_F(ChannelTest, WaitedRequestCarriesCodeAndPayloadAndGetsTheAnswer)
 
 TEST_F(ChannelTest, ReplyThatComesAtOnceEndsTheWaitAtOnce)
 {
-    // With real 40 ms ticks a tick-polling wait would take at least 40 ms.
+    // With one-second ticks, a wait that only looks at the flag once a tick
+    // would take a whole second; the wake-up must come with the reply. (The
+    // margin leaves room for slow sanitizer and emulated runs.)
     daemon.reply_status(3433, 5);
-    probe("/q", "3433", {{"NVR_IPC_TICK_MS", "40"}}); // warm the page cache
     double best = 1e9;
     for (int i = 0; i < 3; i++) {
-        CgiResult r = probe("/q", "3433", {{"NVR_IPC_TICK_MS", "40"}});
+        CgiResult r = probe("/q", "3433", {{"NVR_IPC_TICK_MS", "1000"}});
         ASSERT_EQ(r.body, "{ \"status\": 5 }");
         best = std::min(best, r.ms);
     }
-    EXPECT_LT(best, 30.0);
+    EXPECT_LT(best, 500.0);
 }
 
 TEST_F(ChannelTest, NoWaitNoticeDoesNotWaitForAnAnswer)
 {
-    // The daemon never answers 1403; a waited request would sit out 1000 ticks.
-    CgiResult r = probe("/n", "1403", {{"NVR_IPC_TICK_MS", "40"}});
+    // The daemon never answers 1403; a waited request would sit out 1000
+    // one-second ticks.
+    CgiResult r = probe("/n", "1403", {{"NVR_IPC_TICK_MS", "1000"}});
     EXPECT_EQ(r.out, text_answer("OK"));
-    EXPECT_LT(r.ms, 1000.0);
+    EXPECT_LT(r.ms, 5000.0);
     ASSERT_EQ(r.requests.size(), 1u);
     EXPECT_EQ(r.requests[0].code, 1403);
     EXPECT_EQ(r.requests[0].payload, le32(7));
