@@ -40,7 +40,7 @@ TEST_F(VbTest, SimpleOptionsAnswerOncePerOption)
 {
     set_param_value(CONFIG_DB_PATH, "software_version", "8.1.2");
     struct Case {
-        const char *query;
+        std::string query;
         std::string out;
     } cases[] = {
         {"softversion", text_answer("8.1.2")},
@@ -51,8 +51,8 @@ TEST_F(VbTest, SimpleOptionsAnswerOncePerOption)
         {"", text_answer("PARAM ERROR")},
         {"decode=2&bogus=1&hotplug=5", text_answer("OK") + text_answer("ERROR")},
         {"setdefault=1", ""},
-        {("decode=" + std::string(64, '1')).c_str(), text_answer("PARAM ERROR")},
-        {(std::string(64, 'n') + "=1").c_str(), text_answer("PARAM ERROR")},
+        {"decode=" + std::string(64, '1'), text_answer("PARAM ERROR")},
+        {std::string(64, 'n') + "=1", text_answer("PARAM ERROR")},
         {"paratest=other", text_answer("Param ERROR")},
     };
     for (const Case &c : cases)
