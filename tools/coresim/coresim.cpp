@@ -16,6 +16,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "nvr_io.h"
 #include "nvr_root.h"
 #include "outside/qxsocket.h"
 #include "scenario.h"
@@ -31,36 +32,6 @@ void on_signal(int)
 {
     unlink(g_sock_path.c_str());
     _exit(0);
-}
-
-bool read_full(int fd, void *buf, size_t n)
-{
-    char *p = static_cast<char *>(buf);
-    while (n) {
-        ssize_t r = read(fd, p, n);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            return false;
-        p += r;
-        n -= static_cast<size_t>(r);
-    }
-    return true;
-}
-
-bool write_full(int fd, const void *buf, size_t n)
-{
-    const char *p = static_cast<const char *>(buf);
-    while (n) {
-        ssize_t w = send(fd, p, n, MSG_NOSIGNAL);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return false;
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
 }
 
 std::string to_hex(const std::string &b)
@@ -93,10 +64,10 @@ void serve(int fd)
 {
     for (;;) {
         QxMsgHead h;
-        if (!read_full(fd, &h, sizeof h) || !qx_msg_head_valid(&h))
+        if (!io_read_full(fd, &h, sizeof h) || !qx_msg_head_valid(&h))
             break;
         std::string payload(h.size, '\0');
-        if (h.size && !read_full(fd, &payload[0], h.size))
+        if (h.size && !io_read_full(fd, &payload[0], h.size))
             break;
         log_request(h, payload);
         auto it = g_scenario.replies.find(static_cast<int32_t>(h.code));
@@ -107,7 +78,7 @@ void serve(int fd)
                 usleep(static_cast<useconds_t>(r.delay_ms) * 1000);
             QxMsgHead out = {QX_MSG_MAGIC, QX_MSG_HEAD_SIZE, static_cast<uint32_t>(getpid()),
                              static_cast<uint32_t>(r.code), h.seq, static_cast<uint32_t>(r.payload.size()), {0, 0}};
-            if (!write_full(fd, &out, sizeof out) || !write_full(fd, r.payload.data(), r.payload.size()))
+            if (!io_write_full(fd, &out, sizeof out) || !io_write_full(fd, r.payload.data(), r.payload.size()))
                 break;
         }
     }

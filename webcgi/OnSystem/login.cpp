@@ -103,16 +103,7 @@ bool password_matches(const UserRecord &user, const char *md5)
     return md5[0] != '\0' && strlen(md5) == len && strncasecmp(user.password, md5, len) == 0;
 }
 
-void add_int(json_object *obj, const char *key, int32_t v)
-{
-    json_object_object_add(obj, key, json_object_new_int(v));
-}
 
-template <size_t N>
-void add_field(json_object *obj, const char *key, const char (&field)[N])
-{
-    json_object_object_add(obj, key, json_object_new_string_len(field, static_cast<int>(field_len(field))));
-}
 
 void log_login(const char *name)
 {
@@ -163,7 +154,7 @@ void on_cgi_login(const char *req)
     }
 
     json_object *ans = json_object_new_object();
-    add_int(ans, "type", result);
+    cgi_json_add_int(ans, "type", result);
     if (result >= 0) {
         int32_t failover = get_param_int(CONFIG_DB_PATH, "failover_mode", 0);
         int32_t same_channel = get_param_int(CONFIG_DB_PATH, "same_channel_exist", 0);
@@ -174,21 +165,21 @@ void on_cgi_login(const char *req)
         get_param_value(CONFIG_DB_PATH, "software_version", software, sizeof software, "7x.7.0.9");
         get_param_value(CONFIG_DB_PATH, "model", model, sizeof model, "");
 
-        add_field(ans, "userName", user.name);
-        add_int(ans, "permission", user.permission);
+        cgi_json_add_text(ans, "userName", user.name);
+        cgi_json_add_int(ans, "permission", user.permission);
         for (int i = 0; i < 10; i++)
-            add_int(ans, kUserLocalRights[i], user.local_rights[i]);
-        add_field(ans, "localliveview", user.local_liveview);
-        add_field(ans, "localplayback", user.local_playback);
+            cgi_json_add_int(ans, kUserLocalRights[i], user.local_rights[i]);
+        cgi_json_add_text(ans, "localliveview", user.local_liveview);
+        cgi_json_add_text(ans, "localplayback", user.local_playback);
         // The pages read the remote word under this spelling.
-        add_int(ans, "remotePermisson", user.remote_permission);
+        cgi_json_add_int(ans, "remotePermisson", user.remote_permission);
         for (int i = 0; i < 10; i++)
-            add_int(ans, kUserRemoteRights[i], user.remote_rights[i]);
-        add_field(ans, "remoteliveview", user.remote_liveview);
-        add_field(ans, "remoteplayback", user.remote_playback);
+            cgi_json_add_int(ans, kUserRemoteRights[i], user.remote_rights[i]);
+        cgi_json_add_text(ans, "remoteliveview", user.remote_liveview);
+        cgi_json_add_text(ans, "remoteplayback", user.remote_playback);
         json_object_object_add(ans, "sessionId", json_object_new_string(session));
-        add_int(ans, "failoverMode", failover);
-        add_int(ans, "sameChannel", same_channel == 2 ? 1 : 0);
+        cgi_json_add_int(ans, "failoverMode", failover);
+        cgi_json_add_int(ans, "sameChannel", same_channel == 2 ? 1 : 0);
         json_object_object_add(ans, "hardwareVersion", json_object_new_string(hardware));
         json_object_object_add(ans, "softwareVersion", json_object_new_string(software));
         json_object_object_add(ans, "model", json_object_new_string(model));

@@ -112,35 +112,26 @@ json_object *parse_object(const char *req)
     return body;
 }
 
-template <size_t N>
-void add_field(json_object *obj, const char *key, const char (&field)[N])
-{
-    json_object_object_add(obj, key, json_object_new_string_len(field, static_cast<int>(field_len(field))));
-}
 
-void add_int(json_object *obj, const char *key, int32_t v)
-{
-    json_object_object_add(obj, key, json_object_new_int(v));
-}
 
 json_object *user_to_json(const UserRecord &u)
 {
     json_object *o = json_object_new_object();
-    add_int(o, "id", u.id);
-    add_int(o, "enable", u.enable);
-    add_field(o, "name", u.name);
-    add_field(o, "password", u.password);
-    add_int(o, "type", u.type);
-    add_int(o, "permission", u.permission);
+    cgi_json_add_int(o, "id", u.id);
+    cgi_json_add_int(o, "enable", u.enable);
+    cgi_json_add_text(o, "name", u.name);
+    cgi_json_add_text(o, "password", u.password);
+    cgi_json_add_int(o, "type", u.type);
+    cgi_json_add_int(o, "permission", u.permission);
     for (int i = 0; i < 10; i++)
-        add_int(o, kUserLocalRights[i], u.local_rights[i]);
-    add_field(o, "localliveview", u.local_liveview);
-    add_field(o, "localplayback", u.local_playback);
-    add_int(o, "remotePermission", u.remote_permission);
+        cgi_json_add_int(o, kUserLocalRights[i], u.local_rights[i]);
+    cgi_json_add_text(o, "localliveview", u.local_liveview);
+    cgi_json_add_text(o, "localplayback", u.local_playback);
+    cgi_json_add_int(o, "remotePermission", u.remote_permission);
     for (int i = 0; i < 10; i++)
-        add_int(o, kUserRemoteRights[i], u.remote_rights[i]);
-    add_field(o, "remoteliveview", u.remote_liveview);
-    add_field(o, "remoteplayback", u.remote_playback);
+        cgi_json_add_int(o, kUserRemoteRights[i], u.remote_rights[i]);
+    cgi_json_add_text(o, "remoteliveview", u.remote_liveview);
+    cgi_json_add_text(o, "remoteplayback", u.remote_playback);
     return o;
 }
 
@@ -305,13 +296,13 @@ void on_get_oem_user_info(const char *)
         if (u.enable == 0)
             continue;
         json_object *o = json_object_new_object();
-        add_int(o, "id", u.id);
-        add_int(o, "enable", u.enable);
-        add_field(o, "name", u.name);
-        add_field(o, "password", u.password);
-        add_int(o, "type", u.type);
-        add_int(o, "permission", u.permission);
-        add_int(o, "remotePermission", u.remote_permission);
+        cgi_json_add_int(o, "id", u.id);
+        cgi_json_add_int(o, "enable", u.enable);
+        cgi_json_add_text(o, "name", u.name);
+        cgi_json_add_text(o, "password", u.password);
+        cgi_json_add_int(o, "type", u.type);
+        cgi_json_add_int(o, "permission", u.permission);
+        cgi_json_add_int(o, "remotePermission", u.remote_permission);
         json_object_array_add(list, o);
     }
     free(users);

@@ -48,16 +48,7 @@ int check_movedetect_info(json_object *obj, MotionBasic *in)
     return 0;
 }
 
-void add_int(json_object *o, const char *key, int32_t v)
-{
-    json_object_object_add(o, key, json_object_new_int(v));
-}
 
-template <size_t N>
-void add_text(json_object *o, const char *key, const char (&field)[N])
-{
-    json_object_object_add(o, key, json_object_new_string_len(field, static_cast<int>(strnlen(field, N))));
-}
 
 // The stored channel of "/6113" and "/6114": 0 <= camId < number of stored
 // motion records, then that channel's record.
@@ -101,21 +92,21 @@ void on_get_movedetect_info(const char *req)
         return;
     }
     json_object *o = json_object_new_object();
-    add_int(o, "chnid", m.chnid);
-    add_int(o, "enable", m.enable);
-    add_int(o, "sensitivity", m.sensitivity);
-    add_text(o, "triChannels", m.tri_channels);
-    add_int(o, "triAlarms", m.tri_alarms);
-    add_int(o, "interval", m.interval);
-    add_int(o, "enableQX", m.enable_qx);
-    add_text(o, "motionTable", m.motion_table);
-    add_int(o, "email_enable", m.email_enable);
-    add_int(o, "email_interval", m.email_interval);
-    add_int(o, "email_pic_enable", m.email_pic_enable);
-    add_text(o, "tri_channels_pic", m.tri_channels_pic);
-    add_int(o, "ptz_interval", m.ptz_interval);
-    add_int(o, "alarmout_interval", m.alarmout_interval);
-    add_int(o, "http_notification_interval", m.http_notification_interval);
+    cgi_json_add_int(o, "chnid", m.chnid);
+    cgi_json_add_int(o, "enable", m.enable);
+    cgi_json_add_int(o, "sensitivity", m.sensitivity);
+    cgi_json_add_text(o, "triChannels", m.tri_channels);
+    cgi_json_add_int(o, "triAlarms", m.tri_alarms);
+    cgi_json_add_int(o, "interval", m.interval);
+    cgi_json_add_int(o, "enableQX", m.enable_qx);
+    cgi_json_add_text(o, "motionTable", m.motion_table);
+    cgi_json_add_int(o, "email_enable", m.email_enable);
+    cgi_json_add_int(o, "email_interval", m.email_interval);
+    cgi_json_add_int(o, "email_pic_enable", m.email_pic_enable);
+    cgi_json_add_text(o, "tri_channels_pic", m.tri_channels_pic);
+    cgi_json_add_int(o, "ptz_interval", m.ptz_interval);
+    cgi_json_add_int(o, "alarmout_interval", m.alarmout_interval);
+    cgi_json_add_int(o, "http_notification_interval", m.http_notification_interval);
     json_object_object_add(o, "effective", event_schedule_json(kMotionEffective, chn));
     json_object_object_add(o, "audible", event_schedule_json(kMotionAudible, chn));
     json_object_object_add(o, "email", event_schedule_json(kMotionEmail, chn));
@@ -123,10 +114,10 @@ void on_get_movedetect_info(const char *req)
     json_object_object_add(o, "triChnAlarms", get_event_chn_alarmout_object(m.tri_chn_alarms[0], m.tri_chn_alarms[1]));
     json_object_object_add(o, "white", event_schedule_json(kMotionWhite, chn));
     json_object_object_add(o, "whiteInfo", get_white_params_json_object(chn, kMotionWhiteLedParams));
-    add_int(o, "white_interval", m.white_interval);
+    cgi_json_add_int(o, "white_interval", m.white_interval);
     json_object_object_add(o, "httpSche", event_schedule_json(kMotionHttp, chn));
     json_object_object_add(o, "httpParams", get_http_params_json_object(chn, kMotionHttpParams));
-    add_int(o, "audioId", m.audio_id);
+    cgi_json_add_int(o, "audioId", m.audio_id);
     json_object_object_add(o, "audioIdMask", json_object_new_int64(get_audio_file_id_mask()));
     json_object_object_add(o, "ptzParams", get_ptz_params_json_object(MOTION_PTZ_KIND, chn));
     cgi_writeback_json(o);
@@ -269,14 +260,14 @@ void on_get_motion_map_cb(int count, const void *payload)
     CamMotionRecord r;
     memcpy(&r, payload, sizeof r);
     json_object *o = json_object_new_object();
-    add_text(o, "map", r.map);
-    add_int(o, "sensitivity", r.sensitivity);
-    add_int(o, "result", r.result);
-    add_int(o, "enable", r.enable);
-    add_int(o, "modelType", r.model_type);
-    add_int(o, "fishdisplay", r.fish_display);
-    add_int(o, "fishtransfer", r.fish_transfer);
-    add_int(o, "fishinstall", r.fish_install);
+    cgi_json_add_text(o, "map", r.map);
+    cgi_json_add_int(o, "sensitivity", r.sensitivity);
+    cgi_json_add_int(o, "result", r.result);
+    cgi_json_add_int(o, "enable", r.enable);
+    cgi_json_add_int(o, "modelType", r.model_type);
+    cgi_json_add_int(o, "fishdisplay", r.fish_display);
+    cgi_json_add_int(o, "fishtransfer", r.fish_transfer);
+    cgi_json_add_int(o, "fishinstall", r.fish_install);
     cgi_writeback_json(o);
     g_callback_done = 1;
 }

@@ -19,16 +19,7 @@ int32_t max_cameras()
     return get_param_int(CONFIG_DB_PATH, "max_cameras", 32);
 }
 
-void add_int(json_object *o, const char *key, int32_t v)
-{
-    json_object_object_add(o, key, json_object_new_int(v));
-}
 
-template <size_t N>
-void add_text(json_object *o, const char *key, const char (&field)[N])
-{
-    json_object_object_add(o, key, codec::field_string(field));
-}
 
 // The OSD name of a channel; "" for an id outside the channels.
 void channel_name(int32_t chn, char (&name)[64])
@@ -58,36 +49,36 @@ void on_get_camera_list_cb(int count, const void *payload)
         char name[64];
         channel_name(s.id, name);
         json_object *o = json_object_new_object();
-        add_int(o, "id", s.id);
-        add_int(o, "enable", 1);
-        add_text(o, "name", name);
-        add_text(o, "ipAddr", s.ip_addr);
-        add_int(o, "managePort", s.manage_port);
-        add_int(o, "camProtocol", s.protocol);
-        add_text(o, "vendor", s.vendor);
-        add_text(o, "sn", s.sn);
-        add_text(o, "snReal", s.sn_real);
-        add_text(o, "mac", s.mac);
-        add_text(o, "model", s.model);
-        add_text(o, "fwVersion", s.fw_version);
-        add_int(o, "state", s.state);
-        add_int(o, "mainRtspPort", s.main_rtsp_port);
-        add_int(o, "physicalport", s.physicalport);
-        add_int(o, "poechannel", s.poechannel);
-        add_int(o, "alarmin", s.alarmin);
-        add_int(o, "alarmout", s.alarmout);
-        add_int(o, "whiteLed", s.white_led);
-        add_int(o, "ledAlarm", s.led_alarm);
-        add_int(o, "ledManual", s.led_manual);
-        add_int(o, "minorid", s.minorid);
-        add_int(o, "subState", s.sub_state);
-        add_int(o, "connectState", s.connect_state);
-        add_text(o, "ddns", s.ddns);
+        cgi_json_add_int(o, "id", s.id);
+        cgi_json_add_int(o, "enable", 1);
+        cgi_json_add_text(o, "name", name);
+        cgi_json_add_text(o, "ipAddr", s.ip_addr);
+        cgi_json_add_int(o, "managePort", s.manage_port);
+        cgi_json_add_int(o, "camProtocol", s.protocol);
+        cgi_json_add_text(o, "vendor", s.vendor);
+        cgi_json_add_text(o, "sn", s.sn);
+        cgi_json_add_text(o, "snReal", s.sn_real);
+        cgi_json_add_text(o, "mac", s.mac);
+        cgi_json_add_text(o, "model", s.model);
+        cgi_json_add_text(o, "fwVersion", s.fw_version);
+        cgi_json_add_int(o, "state", s.state);
+        cgi_json_add_int(o, "mainRtspPort", s.main_rtsp_port);
+        cgi_json_add_int(o, "physicalport", s.physicalport);
+        cgi_json_add_int(o, "poechannel", s.poechannel);
+        cgi_json_add_int(o, "alarmin", s.alarmin);
+        cgi_json_add_int(o, "alarmout", s.alarmout);
+        cgi_json_add_int(o, "whiteLed", s.white_led);
+        cgi_json_add_int(o, "ledAlarm", s.led_alarm);
+        cgi_json_add_int(o, "ledManual", s.led_manual);
+        cgi_json_add_int(o, "minorid", s.minorid);
+        cgi_json_add_int(o, "subState", s.sub_state);
+        cgi_json_add_int(o, "connectState", s.connect_state);
+        cgi_json_add_text(o, "ddns", s.ddns);
         json_object_array_add(list, o);
     }
     json_object *answer = json_object_new_object();
     json_object_object_add(answer, "IPC", list);
-    add_int(answer, "maxIPCNums", max_cameras());
+    cgi_json_add_int(answer, "maxIPCNums", max_cameras());
     cgi_writeback_json(answer);
     g_callback_done = 1;
 }
@@ -107,28 +98,28 @@ void on_get_camera_info(const char *req)
     read_ipc_model(CONFIG_DB_PATH, &model, cam.model);
 
     json_object *o = json_object_new_object();
-    add_int(o, "id", cam.id);
-    add_text(o, "name", osd.name);
-    add_text(o, "ipAddr", cam.ip_addr);
-    add_int(o, "managePort", cam.manage_port);
-    add_int(o, "protocol", model.protocol);
-    add_int(o, "model", cam.model);
-    add_text(o, "userName", cam.user_name);
-    add_text(o, "password", cam.password);
-    add_int(o, "transmitProtocol", cam.transmit_protocol);
-    add_int(o, "mainRtspPort", cam.main_rtsp_port);
-    add_text(o, "mainSourcePath", cam.main_source_path);
-    add_int(o, "subRtspEnable", cam.enable_sub_stream);
-    add_int(o, "subRtspPort", cam.sub_rtsp_port);
-    add_text(o, "subSourcePath", cam.sub_source_path);
-    add_int(o, "syncTime", cam.sync_time);
-    add_text(o, "mainRtspUrl", cam.main_rtsp_url);
-    add_text(o, "subRtspUrl", cam.sub_rtsp_url);
-    add_int(o, "physicalport", cam.physicalport);
-    add_int(o, "poechannel", cam.poechannel);
-    add_text(o, "mac_addr", cam.mac_addr);
-    add_int(o, "minorid", cam.minorid);
-    add_text(o, "ddns", cam.ddns);
+    cgi_json_add_int(o, "id", cam.id);
+    cgi_json_add_text(o, "name", osd.name);
+    cgi_json_add_text(o, "ipAddr", cam.ip_addr);
+    cgi_json_add_int(o, "managePort", cam.manage_port);
+    cgi_json_add_int(o, "protocol", model.protocol);
+    cgi_json_add_int(o, "model", cam.model);
+    cgi_json_add_text(o, "userName", cam.user_name);
+    cgi_json_add_text(o, "password", cam.password);
+    cgi_json_add_int(o, "transmitProtocol", cam.transmit_protocol);
+    cgi_json_add_int(o, "mainRtspPort", cam.main_rtsp_port);
+    cgi_json_add_text(o, "mainSourcePath", cam.main_source_path);
+    cgi_json_add_int(o, "subRtspEnable", cam.enable_sub_stream);
+    cgi_json_add_int(o, "subRtspPort", cam.sub_rtsp_port);
+    cgi_json_add_text(o, "subSourcePath", cam.sub_source_path);
+    cgi_json_add_int(o, "syncTime", cam.sync_time);
+    cgi_json_add_text(o, "mainRtspUrl", cam.main_rtsp_url);
+    cgi_json_add_text(o, "subRtspUrl", cam.sub_rtsp_url);
+    cgi_json_add_int(o, "physicalport", cam.physicalport);
+    cgi_json_add_int(o, "poechannel", cam.poechannel);
+    cgi_json_add_text(o, "mac_addr", cam.mac_addr);
+    cgi_json_add_int(o, "minorid", cam.minorid);
+    cgi_json_add_text(o, "ddns", cam.ddns);
     cgi_writeback_json(o);
 }
 
@@ -140,8 +131,8 @@ void on_get_channel_names(const char *)
         OsdRecord osd;
         read_osd(CONFIG_DB_PATH, &osd, chn);
         json_object *o = json_object_new_object();
-        add_int(o, "id", chn);
-        add_text(o, "name", osd.name);
+        cgi_json_add_int(o, "id", chn);
+        cgi_json_add_text(o, "name", osd.name);
         json_object_array_add(list, o);
     }
     json_object *answer = json_object_new_object();

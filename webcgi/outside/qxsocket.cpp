@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "nvr_io.h"
 #include "nvr_root.h"
 
 namespace {
@@ -30,30 +31,15 @@ bool on_receiver_thread()
     return std::this_thread::get_id() == g_rx_id.load();
 }
 
-bool read_full(int fd, void *buf, size_t n)
-{
-    char *p = static_cast<char *>(buf);
-    while (n) {
-        ssize_t r = read(fd, p, n);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            return false;
-        p += r;
-        n -= static_cast<size_t>(r);
-    }
-    return true;
-}
-
 void rx_loop(int fd)
 {
     std::vector<unsigned char> payload;
     for (;;) {
         QxMsgHead head;
-        if (!read_full(fd, &head, sizeof head) || !qx_msg_head_valid(&head))
+        if (!io_read_full(fd, &head, sizeof head) || !qx_msg_head_valid(&head))
             break;
         payload.resize(head.size);
-        if (head.size && !read_full(fd, payload.data(), head.size))
+        if (head.size && !io_read_full(fd, payload.data(), head.size))
             break;
         qx_sock_callback cb = g_cb.load();
         if (cb)

@@ -55,6 +55,11 @@ json_object *cgi_json_member(json_object *obj, const char *key, json_type type)
     return m;
 }
 
+void cgi_json_add_int(json_object *obj, const char *key, int32_t value)
+{
+    json_object_object_add(obj, key, json_object_new_int(value));
+}
+
 int cgi_writeback_json(json_object *obj)
 {
     if (!obj)

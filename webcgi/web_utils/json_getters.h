@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <json-c/json.h>
 
 // Parses the text; nullptr when it is missing or does not parse.
@@ -18,6 +20,15 @@ int on_cgi_get_string_from_json(json_object *obj, const char *key, char *buf, in
 // The member when it exists and has the given type, else nullptr: the way
 // to reach arrays and objects, whose json-c calls assert on other types.
 json_object *cgi_json_member(json_object *obj, const char *key, json_type type);
+
+// Adds a member: an integer, or a text read only within its record field
+// (the other side may fill a field completely).
+void cgi_json_add_int(json_object *obj, const char *key, int32_t value);
+template <size_t N>
+inline void cgi_json_add_text(json_object *obj, const char *key, const char (&field)[N])
+{
+    json_object_object_add(obj, key, json_object_new_string_len(field, static_cast<int>(strnlen(field, N))));
+}
 
 // Answers a JSON value in json-c's default text form and releases it.
 int cgi_writeback_json(json_object *obj);
