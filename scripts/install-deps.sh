@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="cmake make g++ pkg-config libjson-c-dev libsqlite3-dev sqlite3 \
 libgtest-dev libgmock-dev python3 curl lighttpd u-boot-tools libubootenv-tool \
-clang libclang-rt-dev"
+clang libclang-rt-dev wrk"
 
 missing=""
 for p in $PACKAGES; do
