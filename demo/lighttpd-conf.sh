@@ -33,6 +33,8 @@ server.max-request-size = 65536
 # otherwise re-encode "{" and "}" that the pages put there unescaped).
 server.http-parseopts = ("url-normalize" => "disable")
 alias.url             = ("/cgi-bin/webcgi" => "$CGI")
-cgi.assign            = ("/webcgi" => "")
+\$HTTP["url"] =~ "^/cgi-bin/webcgi(/|$)" {
+    cgi.assign        = ("" => "")
+}
 setenv.add-environment = ($env_items)
 CONF

@@ -26,7 +26,7 @@ command -v lighttpd >/dev/null && command -v curl >/dev/null ||
 
 SIM_PID="" WEB_PID=""
 stop() {
-    trap - EXIT INT TERM
+    trap '' EXIT INT TERM HUP PIPE
     for pid in $WEB_PID $SIM_PID; do
         kill "$pid" 2>/dev/null || true
     done
@@ -36,7 +36,8 @@ stop() {
     WEB_PID="" SIM_PID=""
 }
 trap 'stop' EXIT
-trap 'echo; echo "stopping"; stop; exit 0' INT TERM
+trap 'echo; echo "stopping"; stop; exit 0' INT TERM HUP
+trap 'stop; exit 1' PIPE
 
 # A fresh root each run, under the build tree.
 rm -rf "$DEMO"
