@@ -5,6 +5,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 ARM_BUILD  ?= build-arm
+BENCH_BUILD ?= build-bench
 FUZZ_SECONDS ?= 300
 JOBS       ?= 2
 CMAKE_FLAGS ?=
@@ -17,7 +18,7 @@ CTEST = ctest --output-on-failure -j$(JOBS) --timeout 900
 
 FUZZ_TARGETS = fuzz_multipart fuzz_codecs fuzz_routes fuzz_image fuzz_bootenv
 
-.PHONY: deps configure build test test-release test-asan test-fuzz fuzz test-arm demo routes clean
+.PHONY: deps configure build test test-release test-asan test-fuzz fuzz test-arm demo bench routes clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -64,9 +65,14 @@ test-arm:
 demo: build
 	@./scripts/demo.sh $(BUILD)
 
+# Release build, then each route timed against a minimal CGI program, started
+# directly and through lighttpd; writes docs/performance.md. Not part of test.
+bench: deps
+	@BENCH_BUILD=$(BENCH_BUILD) JOBS=$(JOBS) ./bench/bench.sh
+
 # The route table as the program builds it: path, handler, module.
 routes: build
 	@$(BUILD)/tools/webcgi-routes/webcgi-routes
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(ARM_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(ARM_BUILD) $(BENCH_BUILD)
