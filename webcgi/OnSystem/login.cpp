@@ -222,6 +222,6 @@ void on_email_login_cb(int count, const void *payload)
         cgiHeaderCookieSetString("language", "en-US", LOGIN_COOKIE_SECONDS, "/", domain);
         cgiHeaderLocation("../../html/index.html");
     }
-    fflush(cgiOut ? cgiOut : stdout);
+    fflush(cgi_out());
     g_callback_done = 1;
 }

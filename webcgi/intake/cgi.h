@@ -34,6 +34,13 @@ extern const char *cgiCookie;
 extern FILE *cgiIn;
 extern FILE *cgiOut;
 
+// Where answers go: cgiOut, or standard output before the environment has
+// been read (handlers called directly, as tools and tests do).
+inline FILE *cgi_out()
+{
+    return cgiOut ? cgiOut : stdout;
+}
+
 // Buffer sizes of the intake, NUL included.
 enum {
     CGI_PATH_SIZE = 128,

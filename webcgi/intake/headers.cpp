@@ -5,7 +5,7 @@
 
 void cgiHeaderLocation(const char *url)
 {
-    fprintf(cgiOut, "Location: %s\r\n\r\n", url ? url : "");
+    fprintf(cgi_out(), "Location: %s\r\n\r\n", url ? url : "");
 }
 
 void cgiHeaderCookieSetString(const char *name, const char *value, int secondsToLive,
@@ -17,7 +17,7 @@ void cgiHeaderCookieSetString(const char *name, const char *value, int secondsTo
     time_t when = time(nullptr) + secondsToLive;
     struct tm gt;
     gmtime_r(&when, &gt);
-    fprintf(cgiOut,
+    fprintf(cgi_out(),
             "Set-Cookie: %s=%s; domain=%s; expires=%s, %02d-%s-%04d %02d:%02d:%02d GMT; path=%s\r\n",
             name, value, domain, days[gt.tm_wday], gt.tm_mday, months[gt.tm_mon],
             gt.tm_year + 1900, gt.tm_hour, gt.tm_min, gt.tm_sec, path);

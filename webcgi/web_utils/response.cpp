@@ -8,7 +8,7 @@ int cgi_writeback_webserver(int type, const char *text)
 {
     if (!text)
         return -1;
-    FILE *out = cgiOut ? cgiOut : stdout;
+    FILE *out = cgi_out();
     fputs(type == CGI_JSON ? "Content-type: application/json\r\n\r\n" : "Content-type: text/plain\r\n\r\n", out);
     fputs(text, out);
     fflush(out);
