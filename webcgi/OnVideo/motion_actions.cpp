@@ -5,6 +5,7 @@
 #include "OnVideo/motion.h"
 #include "OnVideo/video.h"
 #include "outside/qxdb.h"
+#include "outside/qxdb_store.h"
 #include "web_utils/event_codecs.h"
 #include "web_utils/ipc.h"
 #include "web_utils/json_getters.h"
@@ -161,13 +162,16 @@ void on_set_motion_dialog(const char *req)
     cam_motion_full_day(&sched, 0);
     cam_motion_lay_channels(&sched, ids, count);
 
-    // Targets are only overwritten from a source record that was read.
+    // Targets are only overwritten from a source record that was read. The
+    // whole copy is one store transaction.
+    qxdb::Batch store_batch(CONFIG_DB_PATH);
     if (have_src) {
         m.sensitivity = sensitivity;
         m.enable_qx = enable_qx;
         copy_motions(CONFIG_DB_PATH, &m, mask);
     }
     event_copy_actions(kCopyTables, src, mask);
+    store_batch.commit();
 
     event_log_mask(MOTION_LOG_SUB, MOTION_LOG_PARAM, mask);
     cgi_notify(REQ_CAM_MOTION_BATCH, &batch, sizeof batch);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "outside/qxdb.h"
+#include "outside/qxdb_store.h"
 #include "web_utils/event_codecs.h"
 #include "web_utils/ipc.h"
 #include "web_utils/json_getters.h"
@@ -231,6 +232,9 @@ void event_copy_ptz(int32_t kind, int32_t src, uint64_t mask)
 
 void event_copy_actions(const EventActionTables &t, int32_t src, uint64_t mask)
 {
+    // One transaction for the whole copy: a copy to 63 channels writes
+    // megabytes, and one commit syncs the flash once instead of per table.
+    qxdb::Batch batch(CONFIG_DB_PATH);
     event_copy_schedules(t.schedules, t.schedule_count, src, mask);
     if (t.whiteled_params)
         event_copy_whiteled(src, mask, t.whiteled_params);
@@ -238,6 +242,7 @@ void event_copy_actions(const EventActionTables &t, int32_t src, uint64_t mask)
         event_copy_http(src, mask, t.http_params);
     if (t.ptz_kind >= 0)
         event_copy_ptz(t.ptz_kind, src, mask);
+    batch.commit();
 }
 
 // ---- Notices and operation log ---------------------------------------------------

@@ -117,19 +117,31 @@ bool exec(sqlite3 *db, const char *sql)
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-Txn::Txn(sqlite3 *db) : db_(db), begun_(db && exec(db, "BEGIN IMMEDIATE")) {}
+// Inside a Batch the connection already holds a transaction: a savepoint
+// keeps this step all-or-nothing, and the Batch's commit makes it durable.
+Txn::Txn(sqlite3 *db)
+    : db_(db), nested_(db && !sqlite3_get_autocommit(db)),
+      begun_(db && exec(db, nested_ ? "SAVEPOINT txn" : "BEGIN IMMEDIATE"))
+{
+}
 
 Txn::~Txn()
 {
-    if (begun_)
+    if (!begun_)
+        return;
+    if (nested_) {
+        exec(db_, "ROLLBACK TO txn");
+        exec(db_, "RELEASE txn");
+    } else {
         exec(db_, "ROLLBACK");
+    }
 }
 
 bool Txn::commit()
 {
     if (!begun_)
         return false;
-    if (!exec(db_, "COMMIT"))
+    if (!exec(db_, nested_ ? "RELEASE txn" : "COMMIT"))
         return false;    // still open: the destructor rolls back
     begun_ = false;
     return true;
@@ -212,6 +224,29 @@ sqlite3 *open_store(const char *path)
 using detail::exec;
 using detail::open_store;
 using detail::Txn;
+
+// A Batch inside another one joins it; the outermost commits.
+Batch::Batch(const char *path)
+    : db_(open_store(path)), nested_(db_ && !sqlite3_get_autocommit(db_)),
+      begun_(db_ && !nested_ && exec(db_, "BEGIN IMMEDIATE"))
+{
+}
+
+Batch::~Batch()
+{
+    if (begun_)
+        exec(db_, "ROLLBACK");
+}
+
+bool Batch::commit()
+{
+    if (nested_)
+        return true;
+    if (!begun_ || !exec(db_, "COMMIT"))
+        return false;
+    begun_ = false;
+    return true;
+}
 
 namespace {
 

@@ -24,6 +24,7 @@ public:
 
 private:
     sqlite3 *db_;
+    bool nested_; // inside a Batch: a savepoint instead of a transaction
     bool begun_;
 };
 

@@ -23,6 +23,8 @@
 
 #include "outside/qxdb_records.h"
 
+struct sqlite3;
+
 namespace qxdb {
 
 enum FieldType : int32_t { FIELD_I32, FIELD_U32, FIELD_TEXT };
@@ -90,6 +92,25 @@ int erase_raw(const char *path, const Kind &k, const char *table, int32_t key);
 // created as zero records with that field set).
 int set_column_int(const char *path, const char *table, const char *column, int32_t value,
                    uint64_t mask, const char *key_column);
+
+// Several writes and copies as one transaction: one commit (one set of
+// flash syncs) for all of them, and all or none of them after a power cut.
+// Calls made on the same store file while a Batch is open join it; a call
+// that fails undoes only its own part. Not committed = rolled back.
+class Batch {
+public:
+    explicit Batch(const char *path);
+    ~Batch();
+    bool ok() const { return begun_ || nested_; }
+    bool commit();
+    Batch(const Batch &) = delete;
+    Batch &operator=(const Batch &) = delete;
+
+private:
+    ::sqlite3 *db_;
+    bool nested_;
+    bool begun_;
+};
 
 // Closes the cached connections of this process (tests; the CGI just exits).
 void close_all();

@@ -523,3 +523,47 @@ TEST_F(Store, ConcurrentProcessesLoseNoWrite)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Store, BatchCommitsAllOrNothing)
+{
+    MotionRecord m;
+    memset(&m, 0, sizeof m);
+    m.chnid = 1;
+    m.sensitivity = 3;
+    {
+        qxdb::Batch batch(CONFIG_DB_PATH);
+        ASSERT_TRUE(batch.ok());
+        ASSERT_EQ(write_motion(CONFIG_DB_PATH, &m), 0);
+        ASSERT_EQ(copy_motions(CONFIG_DB_PATH, &m, 0xCull), 0);
+        set_param_int(CONFIG_DB_PATH, "in_batch", 1);
+        // Not committed: none of it stays.
+    }
+    MotionRecord r;
+    for (int chn : {1, 2, 3}) {
+        read_motion(CONFIG_DB_PATH, &r, chn);
+        EXPECT_EQ(r.sensitivity, 0) << chn;
+    }
+    EXPECT_EQ(get_param_int(CONFIG_DB_PATH, "in_batch", 0), 0);
+
+    {
+        qxdb::Batch outer(CONFIG_DB_PATH);
+        write_motion(CONFIG_DB_PATH, &m);
+        {
+            qxdb::Batch inner(CONFIG_DB_PATH); // joins the outer one
+            EXPECT_TRUE(inner.commit());
+            copy_motions(CONFIG_DB_PATH, &m, 0xCull);
+        }
+        // A refused call inside the batch changes nothing and spoils nothing.
+        EXPECT_EQ(read_motion(CONFIG_DB_PATH, &r, 99), -1);
+        EXPECT_TRUE(outer.commit());
+    }
+    for (int chn : {1, 2, 3}) {
+        read_motion(CONFIG_DB_PATH, &r, chn);
+        EXPECT_EQ(r.sensitivity, 3) << chn;
+        EXPECT_EQ(r.chnid, chn);
+    }
+}
+
+} // namespace
