@@ -65,14 +65,22 @@ int connect_locked()
         close(fd);
         return -1;
     }
+    g_fd = fd;
+    return 0;
+}
+
+// Replies are read by a thread of their own, started only once someone
+// wants them: a no-wait notice needs no receiver.
+void start_receiver_locked()
+{
+    if (g_fd < 0 || g_rx.joinable() || !g_cb.load())
+        return;
     // A process that exits with the channel open must not be killed by a
     // still-joinable receiver thread.
     static bool exit_hook = (atexit([] { qx_sock_uninit(); }), true);
     (void)exit_hook;
-    g_fd = fd;
-    g_rx = std::thread(rx_loop, fd);
+    g_rx = std::thread(rx_loop, g_fd);
     g_rx_id = g_rx.get_id();
-    return 0;
 }
 
 // Ends the connection: stops the receiver (waiting for a callback in
@@ -111,9 +119,10 @@ int qx_sock_init(qx_sock_callback cb, int, int, const char *path)
     g_cb = cb;
     if (path)
         g_path = path;
-    if (g_fd >= 0)
-        return 0;
-    return connect_locked();
+    if (g_fd < 0 && connect_locked() != 0)
+        return -1;
+    start_receiver_locked();
+    return 0;
 }
 
 int qx_sock_send_msg(int, int32_t code, const void *payload, int32_t size, uint64_t)
@@ -124,8 +133,11 @@ int qx_sock_send_msg(int, int32_t code, const void *payload, int32_t size, uint6
     {
         std::lock_guard<std::mutex> lk(g_mu);
         // A callback of a connection being closed does not open a new one.
-        if (g_fd < 0 && (on_receiver_thread() || connect_locked() != 0))
-            return -1;
+        if (g_fd < 0) {
+            if (on_receiver_thread() || connect_locked() != 0)
+                return -1;
+            start_receiver_locked();
+        }
         QxMsgHead head = {QX_MSG_MAGIC, QX_MSG_HEAD_SIZE, static_cast<uint32_t>(getpid()),
                           static_cast<uint32_t>(code), ++g_seq, static_cast<uint32_t>(size), {0, 0}};
         struct iovec iov[2] = {{&head, sizeof head}, {const_cast<void *>(payload), static_cast<size_t>(size)}};

@@ -39,7 +39,8 @@ typedef void (*qx_sock_callback)(int32_t unused, const QxMsgHead *head, const vo
 bool qx_msg_head_valid(const QxMsgHead *head);
 
 // Opens the channel to the daemon at path (put under NVR_ROOT) and sets the
-// callback. Calling it again while open only replaces the callback.
+// callback. Calling it again while open only replaces the callback. A null
+// callback means no delivery: nothing reads replies (no-wait notices).
 int qx_sock_init(qx_sock_callback cb, int unused, int unused2, const char *path);
 
 // Sends one message. 0 when it was handed over whole, -1 otherwise (the

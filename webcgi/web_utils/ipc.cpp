@@ -83,7 +83,9 @@ int cgi_start_ipc(cgi_ipc_callback cb, int32_t code, int32_t size, const void *p
     if (!cb)
         return -1;
     g_module_cb = cb;
-    qx_sock_init(channel_callback, 0, 3, QX_SOCKET_PATH);
+    // Nobody reads the answer to a no-wait request (the handler closes the
+    // channel right after sending), so none is delivered.
+    qx_sock_init(nowait == 1 ? nullptr : channel_callback, 0, 3, QX_SOCKET_PATH);
     g_callback_done = 0;
 
     // No pause after a send that went through; a failed one is retried
