@@ -126,7 +126,7 @@ bool load_geom(flash_dev *d, off_t file_size)
         } else if (!strcmp(key, "failverify")) {
             ok = parse_list(val, &d->failverify);
         } else if (!strcmp(key, "cutafter")) {
-            uint32_t c;
+            uint32_t c = 0;
             ok = parse_u32(val, &c);
             d->has_cut = true;
             d->cutafter = c;
