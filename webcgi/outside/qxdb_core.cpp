@@ -311,8 +311,30 @@ int select_row(sqlite3 *db, const Kind &k, const char *table, int32_t key, void 
     return result;
 }
 
+// True when the row already holds exactly these bytes.
+bool row_unchanged(sqlite3 *db, const char *table, int32_t key, const void *rec, uint32_t size)
+{
+    char sql[160];
+    snprintf(sql, sizeof sql, "SELECT 1 FROM \"%s\" WHERE key = ? AND data = ?", table);
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return false;
+    }
+    sqlite3_bind_int(st, 1, key);
+    sqlite3_bind_blob(st, 2, rec, static_cast<int>(size), SQLITE_STATIC);
+    bool same = sqlite3_step(st) == SQLITE_ROW;
+    sqlite3_finalize(st);
+    return same;
+}
+
+// Stores a record. A row that already holds the same bytes is left alone:
+// saving a page unchanged, or copying settings to channels that have them,
+// then writes nothing to the flash.
 bool insert_row(sqlite3 *db, const char *table, int32_t key, const void *rec, uint32_t size)
 {
+    if (row_unchanged(db, table, key, rec, size))
+        return true;
     char sql[160];
     snprintf(sql, sizeof sql, "INSERT OR REPLACE INTO \"%s\" (key, data) VALUES (?, ?)", table);
     sqlite3_stmt *st = nullptr;

@@ -567,3 +567,44 @@ TEST_F(Store, BatchCommitsAllOrNothing)
 }
 
 } // namespace
+
+namespace {
+
+// SQLite's file change counter (header bytes 24-27) moves with every
+// transaction that changed the file.
+uint32_t change_counter()
+{
+    char file[512];
+    qxdb::store_file(CONFIG_DB_PATH, file, sizeof file);
+    FILE *f = fopen(file, "rb");
+    unsigned char h[28] = {};
+    if (f) {
+        if (fread(h, 1, sizeof h, f) != sizeof h)
+            h[24] = h[25] = h[26] = h[27] = 0;
+        fclose(f);
+    }
+    return static_cast<uint32_t>(h[24]) << 24 | h[25] << 16 | h[26] << 8 | h[27];
+}
+
+TEST_F(Store, UnchangedRecordsAreNotWrittenAgain)
+{
+    MotionRecord m;
+    memset(&m, 0, sizeof m);
+    m.chnid = 5;
+    m.sensitivity = 2;
+    ASSERT_EQ(write_motion(CONFIG_DB_PATH, &m), 0);
+    ASSERT_EQ(copy_motions(CONFIG_DB_PATH, &m, 0xF0ull), 0);
+    uint32_t before = change_counter();
+    EXPECT_EQ(write_motion(CONFIG_DB_PATH, &m), 0);
+    EXPECT_EQ(copy_motions(CONFIG_DB_PATH, &m, 0xF0ull), 0);
+    EXPECT_EQ(change_counter(), before);
+
+    m.sensitivity = 3;
+    EXPECT_EQ(write_motion(CONFIG_DB_PATH, &m), 0);
+    EXPECT_NE(change_counter(), before);
+    MotionRecord r;
+    read_motion(CONFIG_DB_PATH, &r, 5);
+    EXPECT_EQ(r.sensitivity, 3);
+}
+
+} // namespace
