@@ -2,7 +2,8 @@
 // fresh config store under a temporary NVR_ROOT.
 #include <gtest/gtest.h>
 
-#include <ftw.h>
+#include "harness.h"
+
 
 #include <cstdlib>
 #include <cstring>
@@ -15,10 +16,6 @@
 
 namespace {
 
-int remove_entry(const char *path, const struct stat *, int, struct FTW *)
-{
-    return remove(path);
-}
 
 // A parsed request object, released at the end of the scope.
 struct Json {
@@ -42,21 +39,8 @@ std::string text(json_object *v)
 
 class Codec : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/codec_test.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
-        setenv("NVR_ROOT", root_.c_str(), 1);
-        qxdb::close_all();
-    }
-    void TearDown() override
-    {
-        qxdb::close_all();
-        nftw(root_.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
-        unsetenv("NVR_ROOT");
-    }
-    std::string root_;
+    nvrtest::TestRoot root; // a fresh store for every test
+    void TearDown() override { qxdb::close_all(); }
 };
 
 // A page's schedule member: day d, segment g = ["dd:gg", "<31 x's + tail>", d*100+g].
