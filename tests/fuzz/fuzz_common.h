@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ftw.h>
 #include <string>
 #include <sys/stat.h>
 
@@ -16,12 +17,17 @@ inline void fuzz_quiet()
         abort();
 }
 
-// A scratch device root for targets that need no daemon.
+// A scratch device root for targets that need no daemon; removed when the
+// fuzzer exits.
 inline void fuzz_scratch_root()
 {
-    char tmpl[] = "/tmp/nvrfuzz.XXXXXX";
+    static char tmpl[] = "/tmp/nvrfuzz.XXXXXX";
     if (!mkdtemp(tmpl))
         abort();
+    atexit([] {
+        nftw(tmpl, [](const char *p, const struct stat *, int, struct FTW *) { return remove(p); }, 16,
+             FTW_DEPTH | FTW_PHYS);
+    });
     std::string r = tmpl;
     for (const char *d : {"/tmp", "/mnt", "/mnt/nand", "/mnt/nand/app", "/mnt/nand2", "/dev", "/dev/shm"})
         mkdir((r + d).c_str(), 0755);

@@ -37,6 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static nvrtest::TestRoot *root = new nvrtest::TestRoot();
     static nvrtest::FakeDaemon *daemon = [] {
         auto *d = new nvrtest::FakeDaemon(*root);
+        // Stop the daemon, then remove the root, when the fuzzer exits.
+        atexit([] {
+            delete daemon;
+            delete root;
+        });
         fuzz_quiet();
         d->reply_default([](int32_t code) {
             return std::vector<nvrtest::DaemonReply>{{code == 3109 ? 8103 : code + 5000, g_reply}};
