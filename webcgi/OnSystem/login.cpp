@@ -166,17 +166,8 @@ void on_cgi_login(const char *req)
         get_param_value(CONFIG_DB_PATH, "model", model, sizeof model, "");
 
         cgi_json_add_text(ans, "userName", user.name);
-        cgi_json_add_int(ans, "permission", user.permission);
-        for (int i = 0; i < 10; i++)
-            cgi_json_add_int(ans, kUserLocalRights[i], user.local_rights[i]);
-        cgi_json_add_text(ans, "localliveview", user.local_liveview);
-        cgi_json_add_text(ans, "localplayback", user.local_playback);
-        // The pages read the remote word under this spelling.
-        cgi_json_add_int(ans, "remotePermisson", user.remote_permission);
-        for (int i = 0; i < 10; i++)
-            cgi_json_add_int(ans, kUserRemoteRights[i], user.remote_rights[i]);
-        cgi_json_add_text(ans, "remoteliveview", user.remote_liveview);
-        cgi_json_add_text(ans, "remoteplayback", user.remote_playback);
+        // The login page reads the remote word under this spelling.
+        user_rights_to_json(ans, user, "remotePermisson");
         json_object_object_add(ans, "sessionId", json_object_new_string(session));
         cgi_json_add_int(ans, "failoverMode", failover);
         cgi_json_add_int(ans, "sameChannel", same_channel == 2 ? 1 : 0);

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include <json-c/json.h>
+
+#include "outside/qxdb_records.h"
 #include "outside/qxsocket.h"
 
 // Reply callback of every daemon request this module sends.
@@ -21,6 +24,10 @@ enum {
 // account, in the order of the record's rights arrays.
 extern const char *const kUserLocalRights[10];
 extern const char *const kUserRemoteRights[10];
+
+// The rights members of an account, in the order the pages expect, with the
+// remote permission word under the given key.
+void user_rights_to_json(json_object *o, const UserRecord &u, const char *remote_permission_key);
 
 // Login ("/1000") and the login from an e-mail link ("/1018").
 void on_cgi_login(const char *req);

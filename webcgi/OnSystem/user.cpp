@@ -122,16 +122,7 @@ json_object *user_to_json(const UserRecord &u)
     cgi_json_add_text(o, "name", u.name);
     cgi_json_add_text(o, "password", u.password);
     cgi_json_add_int(o, "type", u.type);
-    cgi_json_add_int(o, "permission", u.permission);
-    for (int i = 0; i < 10; i++)
-        cgi_json_add_int(o, kUserLocalRights[i], u.local_rights[i]);
-    cgi_json_add_text(o, "localliveview", u.local_liveview);
-    cgi_json_add_text(o, "localplayback", u.local_playback);
-    cgi_json_add_int(o, "remotePermission", u.remote_permission);
-    for (int i = 0; i < 10; i++)
-        cgi_json_add_int(o, kUserRemoteRights[i], u.remote_rights[i]);
-    cgi_json_add_text(o, "remoteliveview", u.remote_liveview);
-    cgi_json_add_text(o, "remoteplayback", u.remote_playback);
+    user_rights_to_json(o, u, "remotePermission");
     return o;
 }
 
@@ -146,6 +137,20 @@ void notify_users_changed(int32_t id)
 }
 
 } // namespace
+
+void user_rights_to_json(json_object *o, const UserRecord &u, const char *remote_permission_key)
+{
+    cgi_json_add_int(o, "permission", u.permission);
+    for (int i = 0; i < 10; i++)
+        cgi_json_add_int(o, kUserLocalRights[i], u.local_rights[i]);
+    cgi_json_add_text(o, "localliveview", u.local_liveview);
+    cgi_json_add_text(o, "localplayback", u.local_playback);
+    cgi_json_add_int(o, remote_permission_key, u.remote_permission);
+    for (int i = 0; i < 10; i++)
+        cgi_json_add_int(o, kUserRemoteRights[i], u.remote_rights[i]);
+    cgi_json_add_text(o, "remoteliveview", u.remote_liveview);
+    cgi_json_add_text(o, "remoteplayback", u.remote_playback);
+}
 
 void on_get_user_info(const char *)
 {
