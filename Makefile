@@ -74,5 +74,14 @@ bench: deps
 routes: build
 	@$(BUILD)/tools/webcgi-routes/webcgi-routes
 
+# docs/routes.md from the same listing.
+routes-doc: build
+	@{ echo '# Routes'; echo; \
+	   echo 'The route table in slot order, as `webcgi` builds it at start-up'; \
+	   echo '(written by `make routes-doc` from `tools/webcgi-routes`).'; echo; \
+	   echo '| path | handler | module |'; echo '|---|---|---|'; \
+	   $(BUILD)/tools/webcgi-routes/webcgi-routes | awk -F'\t' '{ printf "| `%s` | `%s` | %s |\n", $$1, $$2, $$3 }'; \
+	 } > docs/routes.md
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(ARM_BUILD) $(BENCH_BUILD)
