@@ -1,4 +1,5 @@
 #include "flash.h"
+#include "nvr_io.h"
 
 #include "nvr_root.h"
 
@@ -228,24 +229,6 @@ ssize_t full_pwrite(int fd, const void *buf, size_t len, off_t off)
     return (ssize_t)done;
 }
 
-ssize_t full_pread(int fd, void *buf, size_t len, off_t off)
-{
-    uint8_t *p = static_cast<uint8_t *>(buf);
-    size_t done = 0;
-    while (done < len) {
-        ssize_t n = ::pread(fd, p + done, len - done, off + (off_t)done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (n == 0)
-            break;
-        done += (size_t)n;
-    }
-    return (ssize_t)done;
-}
-
 int file_erase(flash_dev *d, uint32_t off, uint32_t len)
 {
     uint32_t es = d->geom.erasesize;
@@ -278,7 +261,7 @@ ssize_t file_pwrite(flash_dev *d, const void *buf, size_t len, int64_t off)
     if (allowed) {
         // Flash can only clear bits: the new content is old AND data.
         std::vector<uint8_t> cur(allowed);
-        if (full_pread(d->fd, cur.data(), allowed, (off_t)off) != (ssize_t)allowed) {
+        if (io_pread_upto(d->fd, cur.data(), allowed, (off_t)off) != (ssize_t)allowed) {
             errno = EIO;
             return -1;
         }
@@ -297,7 +280,7 @@ ssize_t file_pread(flash_dev *d, void *buf, size_t len, int64_t off)
         errno = EINVAL;
         return -1;
     }
-    ssize_t n = full_pread(d->fd, buf, len, (off_t)off);
+    ssize_t n = io_pread_upto(d->fd, buf, len, (off_t)off);
     if (n <= 0 || d->failverify.empty())
         return n;
     // A block listed in failverify does not hold what was written to it.
@@ -430,7 +413,7 @@ ssize_t flash_pread(flash_dev *dev, void *buf, size_t len, int64_t off)
 {
     if (!dev->mtd)
         return file_pread(dev, buf, len, off);
-    return full_pread(dev->fd, buf, len, (off_t)off);
+    return io_pread_upto(dev->fd, buf, len, (off_t)off);
 }
 
 ssize_t flash_pwrite(flash_dev *dev, const void *buf, size_t len, int64_t off)

@@ -1,4 +1,5 @@
 #include "image.h"
+#include "nvr_io.h"
 
 #include "crc32.h"
 #include "nvr_root.h"
@@ -30,40 +31,6 @@ const build_slot build_table[UPFW_SLOTS] = {
     {"bld2", "/share/qxhn/targets/hi3536c/firmware/uboot_1024M", 0x4901010A, 0, 0},
     {"tool", "", 0x00000100, 1, 0},
 };
-
-ssize_t read_full(int fd, void *buf, size_t len)
-{
-    uint8_t *p = static_cast<uint8_t *>(buf);
-    size_t done = 0;
-    while (done < len) {
-        ssize_t n = read(fd, p + done, len - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (n == 0)
-            break;
-        done += (size_t)n;
-    }
-    return (ssize_t)done;
-}
-
-int write_full(int fd, const void *buf, size_t len)
-{
-    const uint8_t *p = static_cast<const uint8_t *>(buf);
-    while (len) {
-        ssize_t n = write(fd, p, len);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        p += n;
-        len -= (size_t)n;
-    }
-    return 0;
-}
 
 void print_version(uint32_t v)
 {
@@ -105,7 +72,7 @@ int pad_and_sum(const char *file, uint32_t *size, uint32_t *crc)
     if (pad) {
         uint8_t ff[UPFW_ALIGN];
         memset(ff, 0xFF, sizeof ff);
-        if (lseek(fd, 0, SEEK_END) < 0 || write_full(fd, ff, pad) != 0) {
+        if (lseek(fd, 0, SEEK_END) < 0 || !io_write_full(fd, ff, pad)) {
             fprintf(stderr, "pad %s: %s\n", file, strerror(errno));
             close(fd);
             return -1;
@@ -119,7 +86,7 @@ int pad_and_sum(const char *file, uint32_t *size, uint32_t *crc)
         return -1;
     }
     for (uint64_t done = 0; done < len;) {
-        ssize_t n = read_full(fd, buf, sizeof buf);
+        ssize_t n = io_read_upto(fd, buf, sizeof buf);
         if (n <= 0) {
             fprintf(stderr, "read %s failed\n", file);
             close(fd);
@@ -144,8 +111,8 @@ int copy_payload(int out, const char *file, uint32_t size)
     uint32_t left = size;
     while (left) {
         size_t want = left < sizeof buf ? left : sizeof buf;
-        ssize_t n = read_full(fd, buf, want);
-        if (n != (ssize_t)want || write_full(out, buf, want) != 0) {
+        ssize_t n = io_read_upto(fd, buf, want);
+        if (n != (ssize_t)want || !io_write_full(out, buf, want)) {
             close(fd);
             return -1;
         }
@@ -193,7 +160,7 @@ int upfw_read_header(const char *path, upfw_header *hdr)
         close(fd);
         return -1;
     }
-    if (read_full(fd, hdr, sizeof *hdr) != (ssize_t)sizeof *hdr) {
+    if (io_read_upto(fd, hdr, sizeof *hdr) != (ssize_t)sizeof *hdr) {
         fprintf(stderr, "read output imager\n");
         close(fd);
         return -1;
@@ -245,7 +212,7 @@ int UPFW_creat_img()
         fprintf(stderr, "open output imager\n");
         return -1;
     }
-    if (write_full(out, &hdr, sizeof hdr) != 0) {
+    if (!io_write_full(out, &hdr, sizeof hdr)) {
         fprintf(stderr, "write output imager\n");
         close(out);
         return -1;
@@ -327,7 +294,7 @@ int UPFW_verify(const char *path, void *ptb)
         uint32_t c = 0, left = p->size;
         while (left) {
             size_t want = left < sizeof buf ? left : sizeof buf;
-            if (read_full(fd, buf, want) != (ssize_t)want) {
+            if (io_read_upto(fd, buf, want) != (ssize_t)want) {
                 fprintf(stderr, "read output imager\n");
                 close(fd);
                 return -1;
@@ -388,13 +355,13 @@ int UPFW_analysis_img(const char *path, int mode)
         uint32_t left = result == 0 ? p->size : 0, sum = 0;
         while (left) {
             size_t want = left < sizeof buf ? left : sizeof buf;
-            if (read_full(fd, buf, want) != (ssize_t)want) {
+            if (io_read_upto(fd, buf, want) != (ssize_t)want) {
                 fprintf(stderr, "read input imager\n");
                 result = -1;
                 break;
             }
             sum = crc32(sum, buf, want);
-            if (write_full(out, buf, want) != 0) {
+            if (!io_write_full(out, buf, want)) {
                 fprintf(stderr, "write output imager\n");
                 result = -1;
                 break;

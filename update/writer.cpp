@@ -6,6 +6,7 @@
 #include "crc32.h"
 #include "env.h"
 #include "flash.h"
+#include "nvr_io.h"
 #include "nvr_root.h"
 
 #include <algorithm>
@@ -20,24 +21,6 @@
 namespace {
 
 enum { MAX_PAGE = 2048 };
-
-ssize_t read_at(int fd, void *buf, size_t len, off_t off)
-{
-    uint8_t *p = static_cast<uint8_t *>(buf);
-    size_t done = 0;
-    while (done < len) {
-        ssize_t n = pread(fd, p + done, len - done, off + (off_t)done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (n == 0)
-            break;
-        done += (size_t)n;
-    }
-    return (ssize_t)done;
-}
 
 int open_image(const char *path)
 {
@@ -149,7 +132,7 @@ int nand_write(flash_dev *d, int img, const upfw_plan_entry *e)
             }
         }
         size_t want = (size_t)std::min<uint64_t>(ws, e->size - done);
-        ssize_t n = read_at(img, page, want, (off_t)(e->offset + done));
+        ssize_t n = io_pread_upto(img, page, want, (off_t)(e->offset + done));
         if (n == 0) {
             fprintf(stderr, "read file return 0 size!\n");
             return -1;
@@ -215,7 +198,7 @@ int spi_write(flash_dev *d, int img, const upfw_plan_entry *e)
     uint32_t written = 0;
     while (written < e->size) {
         size_t want = std::min<uint32_t>(SPI_PIECE, e->size - written);
-        ssize_t n = read_at(img, buf, want, (off_t)(e->offset + written));
+        ssize_t n = io_pread_upto(img, buf, want, (off_t)(e->offset + written));
         if (n != (ssize_t)want) {
             fprintf(stderr, "Read image count error, result = [0x%x] ! \n", (unsigned)n);
             break;
@@ -230,7 +213,7 @@ int spi_write(flash_dev *d, int img, const upfw_plan_entry *e)
     uint32_t checked = 0;
     while (written == e->size && checked < e->size) {
         size_t want = std::min<uint32_t>(SPI_PIECE, e->size - checked);
-        ssize_t n = read_at(img, buf, want, (off_t)(e->offset + checked));
+        ssize_t n = io_pread_upto(img, buf, want, (off_t)(e->offset + checked));
         if (n != (ssize_t)want) {
             fprintf(stderr, " Verify that flash, read image count error, result = [0x%x] ! \n", (unsigned)n);
             break;
