@@ -17,6 +17,7 @@
 #include <json-c/json.h>
 #include <sqlite3.h>
 
+#include "outside/qxdb_internal.h"
 #include "outside/qxdb_store.h"
 
 namespace {
@@ -55,22 +56,6 @@ void hexdump(const unsigned char *p, size_t n)
             putchar(p[i] >= 32 && p[i] < 127 ? p[i] : '.');
         printf("|\n");
     }
-}
-
-// The layout of a table: a fixed kind, or the family it was made for.
-const qxdb::Kind *kind_of(sqlite3 *db, const char *table)
-{
-    const qxdb::Kind *k = qxdb::find_kind(table);
-    if (k)
-        return k;
-    sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT record FROM qxdb_kinds WHERE name = ?", -1, &st, nullptr) != SQLITE_OK)
-        return nullptr;
-    sqlite3_bind_text(st, 1, table, -1, SQLITE_STATIC);
-    if (sqlite3_step(st) == SQLITE_ROW)
-        k = qxdb::find_family(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
-    sqlite3_finalize(st);
-    return k;
 }
 
 // A schedule as its days, each with its words and the segments in use
@@ -196,7 +181,7 @@ int dump_kind(sqlite3 *db, const char *table, const char *key, bool as_hex)
         fprintf(stderr, "qxdbdump: bad kind name: %s\n", table);
         return 2;
     }
-    const qxdb::Kind *k = kind_of(db, table);
+    const qxdb::Kind *k = qxdb::detail::kind_of_table(db, table);
     std::string sql = std::string("SELECT key, data FROM \"") + table + "\"" + (key ? " WHERE key = ?" : "") +
                       " ORDER BY key";
     sqlite3_stmt *st = nullptr;

@@ -222,11 +222,29 @@ sqlite3 *open_store(const char *path)
     return db;
 }
 
+// The kind of an existing table: a fixed kind by name, or the family that
+// the table was made for.
+const Kind *kind_of_table(sqlite3 *db, const char *table)
+{
+    const Kind *k = find_kind(table);
+    if (k)
+        return k;
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT record FROM qxdb_kinds WHERE name = ?", -1, &st, nullptr) != SQLITE_OK)
+        return nullptr;
+    sqlite3_bind_text(st, 1, table, -1, SQLITE_STATIC);
+    if (sqlite3_step(st) == SQLITE_ROW)
+        k = find_family(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    return k;
+}
+
 } // namespace detail
 
 using detail::exec;
 using detail::open_store;
 using detail::Txn;
+using detail::kind_of_table;
 
 // A Batch inside another one joins it; the outermost commits.
 Batch::Batch(const char *path)
@@ -360,23 +378,6 @@ private:
     sqlite3_stmt *insert_ = nullptr;
     bool ok_ = false;
 };
-
-// The kind of an existing table: a fixed kind by name, or the family that
-// the table was made for.
-const Kind *kind_of_table(sqlite3 *db, const char *table)
-{
-    const Kind *k = find_kind(table);
-    if (k)
-        return k;
-    sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT record FROM qxdb_kinds WHERE name = ?", -1, &st, nullptr) != SQLITE_OK)
-        return nullptr;
-    sqlite3_bind_text(st, 1, table, -1, SQLITE_STATIC);
-    if (sqlite3_step(st) == SQLITE_ROW)
-        k = find_family(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
-    sqlite3_finalize(st);
-    return k;
-}
 
 } // namespace
 

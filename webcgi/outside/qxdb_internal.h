@@ -31,6 +31,10 @@ private:
 // Creates a kind's table (and notes its record type) when missing.
 bool ensure_table(sqlite3 *db, const Kind &k, const char *table);
 
+// The kind of an existing table: a fixed kind by name, or the family that
+// the table was made for; nullptr for a table the store does not know.
+const Kind *kind_of_table(sqlite3 *db, const char *table);
+
 // Runs a statement without results; true on success.
 bool exec(sqlite3 *db, const char *sql);
 
