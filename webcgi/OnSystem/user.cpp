@@ -47,33 +47,13 @@ const ChannelString kChannelStrings[4] = {
     {"remoteplayback", &UserRecord::remote_playback},
 };
 
-// A whole number member: 1 and the value, 0 when absent, -1 when present
-// but not a number ("abc", 1.5, null, an array...), so that such a request
-// is refused instead of acting on 0.
-int json_int(json_object *obj, const char *key, int32_t *out)
-{
-    json_object *m = nullptr;
-    if (!json_object_object_get_ex(obj, key, &m))
-        return 0;
-    if (json_object_is_type(m, json_type_int)) {
-        int64_t v = json_object_get_int64(m);
-        if (v < INT32_MIN || v > INT32_MAX)
-            return -1;
-        *out = static_cast<int32_t>(v);
-        return 1;
-    }
-    if (json_object_is_type(m, json_type_string))
-        return cgi_text_to_int(json_object_get_string(m), out) ? 1 : -1;
-    return -1;
-}
-
 // Takes the twenty rights present in the body into the record. False (and
 // the record partly changed) when one of them is not a number.
 bool take_rights(json_object *body, UserRecord *user)
 {
     for (int i = 0; i < 10; i++) {
-        if (json_int(body, kUserLocalRights[i], &user->local_rights[i]) < 0 ||
-            json_int(body, kUserRemoteRights[i], &user->remote_rights[i]) < 0)
+        if (cgi_json_whole_int(body, kUserLocalRights[i], &user->local_rights[i]) < 0 ||
+            cgi_json_whole_int(body, kUserRemoteRights[i], &user->remote_rights[i]) < 0)
             return false;
     }
     return true;
@@ -181,9 +161,9 @@ void on_add_user_info(const char *req)
         return;
     UserRecord user;
     memset(&user, 0, sizeof user);
-    if (json_int(body, "type", &user.type) != 1 || user.type < 0 || user.type > USER_TYPE_MAX ||
-        json_int(body, "permission", &user.permission) != 1 || user.permission < -1 ||
-        json_int(body, "remotePermission", &user.remote_permission) != 1 || user.remote_permission < -1 ||
+    if (cgi_json_whole_int(body, "type", &user.type) != 1 || user.type < 0 || user.type > USER_TYPE_MAX ||
+        cgi_json_whole_int(body, "permission", &user.permission) != 1 || user.permission < -1 ||
+        cgi_json_whole_int(body, "remotePermission", &user.remote_permission) != 1 || user.remote_permission < -1 ||
         !take_rights(body, &user)) {
         json_object_put(body);
         return;
@@ -227,9 +207,9 @@ void on_set_user_info(const char *req)
         return;
     int32_t id = 0;
     int32_t type = 0;
-    int has_type = json_int(body, "type", &type);
+    int has_type = cgi_json_whole_int(body, "type", &type);
     UserRecord user;
-    if (json_int(body, "id", &id) < 0 || id < 0 || id >= QXDB_MAX_USERS || has_type < 0 ||
+    if (cgi_json_whole_int(body, "id", &id) < 0 || id < 0 || id >= QXDB_MAX_USERS || has_type < 0 ||
         (has_type == 1 && (type < 0 || type > USER_TYPE_MAX)) ||
         // A store that cannot be read would give back an empty record,
         // and storing it would wipe the account.
@@ -270,8 +250,8 @@ void on_del_user_info(const char *req)
         return;
     int32_t id = -1;
     int32_t type = -1;
-    bool ok = json_int(body, "id", &id) == 1 && id >= 0 && id < QXDB_MAX_USERS &&
-              json_int(body, "type", &type) == 1 && type >= 0 && type <= USER_TYPE_MAX;
+    bool ok = cgi_json_whole_int(body, "id", &id) == 1 && id >= 0 && id < QXDB_MAX_USERS &&
+              cgi_json_whole_int(body, "type", &type) == 1 && type >= 0 && type <= USER_TYPE_MAX;
     json_object_put(body);
     if (!ok)
         return;

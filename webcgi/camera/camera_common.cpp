@@ -14,23 +14,12 @@ int camera_json_int(json_object *obj, const char *key, int32_t *value)
     if (!obj || !key || !value || !json_object_is_type(obj, json_type_object) ||
         !json_object_object_get_ex(obj, key, &m) || !m)
         return -1;
-    switch (json_object_get_type(m)) {
-    case json_type_int: {
-        int64_t v = json_object_get_int64(m);
-        if (v < INT32_MIN || v > INT32_MAX)
-            return -1;
-        *value = static_cast<int32_t>(v);
-        return 0;
-    }
-    case json_type_boolean:
+    // The camera pages also send switches as true and false.
+    if (json_object_is_type(m, json_type_boolean)) {
         *value = json_object_get_boolean(m) ? 1 : 0;
         return 0;
-    case json_type_string:
-        // "12" is twelve; "abc" is no number at all rather than 0.
-        return cgi_text_to_int(json_object_get_string(m), value) ? 0 : -1;
-    default:
-        return -1;
     }
+    return cgi_json_whole_int(obj, key, value) == 1 ? 0 : -1;
 }
 
 int32_t camera_json_int_or0(json_object *obj, const char *key)

@@ -34,21 +34,11 @@ void put_text(char *field, uint32_t size, const char *text)
 
 bool event_json_channel(json_object *obj, const char *key, int32_t *chn)
 {
-    json_object *v = member_of(obj, key);
-    if (!v || !chn)
-        return false;
     // A number, or a text holding a whole number; json-c would read any
     // other value as 0 and so pick channel 0 by accident.
     int32_t n = 0;
-    if (json_object_is_type(v, json_type_int)) {
-        int64_t x = json_object_get_int64(v);
-        if (x < 0 || x > EVENT_MAX_CHANNEL)
-            return false;
-        n = static_cast<int32_t>(x);
-    } else if (!json_object_is_type(v, json_type_string) ||
-               !cgi_text_to_int_in(json_object_get_string(v), 0, EVENT_MAX_CHANNEL, &n)) {
+    if (!chn || cgi_json_whole_int(obj, key, &n) != 1 || n < 0 || n > EVENT_MAX_CHANNEL)
         return false;
-    }
     *chn = n;
     return true;
 }

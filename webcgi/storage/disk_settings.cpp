@@ -22,35 +22,18 @@ enum {
 
 } // namespace
 
-bool storage_json_int(json_object *obj, const char *key, int32_t *out)
-{
-    json_object *m = nullptr;
-    if (!obj || !json_object_is_type(obj, json_type_object) || !json_object_object_get_ex(obj, key, &m))
-        return false;
-    if (json_object_is_type(m, json_type_int)) {
-        int64_t v = json_object_get_int64(m);
-        if (v < INT32_MIN || v > INT32_MAX)
-            return false;
-        *out = static_cast<int32_t>(v);
-        return true;
-    }
-    if (json_object_is_type(m, json_type_string))
-        return cgi_text_to_int(json_object_get_string(m), out);
-    return false;
-}
-
 void on_set_disk_property(const char *req)
 {
     json_object *obj = get_request_tokener_json_object(req);
     if (!obj)
         return;
     int32_t slot = 0, property = 0, group = 0;
-    bool ok = storage_json_int(obj, "portId", &slot) && slot >= 0 && slot <= PROPERTY_PORT_MAX &&
-              storage_json_int(obj, "property", &property) && (property == 0 || property == 1);
+    bool ok = (cgi_json_whole_int(obj, "portId", &slot) == 1) && slot >= 0 && slot <= PROPERTY_PORT_MAX &&
+              (cgi_json_whole_int(obj, "property", &property) == 1) && (property == 0 || property == 1);
     json_object *group_member = nullptr;
     bool has_group = json_object_object_get_ex(obj, "group", &group_member);
     if (ok && has_group)
-        ok = storage_json_int(obj, "group", &group);
+        ok = (cgi_json_whole_int(obj, "group", &group) == 1);
     json_object_put(obj);
     if (!ok)
         return;
@@ -82,7 +65,7 @@ void on_del_disk(const char *req)
     if (!obj)
         return;
     int32_t port = 0, type = 0;
-    bool ok = storage_json_int(obj, "port", &port) && storage_json_int(obj, "hddType", &type);
+    bool ok = (cgi_json_whole_int(obj, "port", &port) == 1) && (cgi_json_whole_int(obj, "hddType", &type) == 1);
     json_object_put(obj);
     if (!ok)
         return;

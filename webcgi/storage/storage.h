@@ -135,10 +135,6 @@ struct FormatLogDetail {
 };
 RECORD_SIZE(FormatLogDetail, 72);
 
-// ---- Shared helpers of the module ------------------------------------------
-// An integer member that is a JSON number or a decimal text; false when it is
-// missing or holds anything else (a page sending "abc" must not mean 0).
-bool storage_json_int(json_object *obj, const char *key, int32_t *out);
 
 // ---- Module reply callback --------------------------------------------------
 void on_storage_ipc_callback(int32_t unused, const QxMsgHead *head, const void *payload);

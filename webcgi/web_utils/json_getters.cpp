@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "web_utils/req_parse.h"
 #include "web_utils/response.h"
 
 json_object *get_request_tokener_json_object(const char *text)
@@ -44,6 +45,24 @@ int on_cgi_get_string_from_json(json_object *obj, const char *key, char *buf, in
     memcpy(buf, s ? s : "", n);
     buf[n] = '\0';
     return 0;
+}
+
+int cgi_json_whole_int(json_object *obj, const char *key, int32_t *out)
+{
+    json_object *m = nullptr;
+    if (!obj || !key || !out || !json_object_is_type(obj, json_type_object) ||
+        !json_object_object_get_ex(obj, key, &m))
+        return 0;
+    if (json_object_is_type(m, json_type_int)) {
+        int64_t v = json_object_get_int64(m);
+        if (v < INT32_MIN || v > INT32_MAX)
+            return -1;
+        *out = static_cast<int32_t>(v);
+        return 1;
+    }
+    if (json_object_is_type(m, json_type_string))
+        return cgi_text_to_int(json_object_get_string(m), out) ? 1 : -1;
+    return -1;
 }
 
 json_object *cgi_json_member(json_object *obj, const char *key, json_type type)

@@ -17,6 +17,13 @@ int on_cgi_get_value_by_json(const char *text, const char *key, int *value);
 int on_cgi_get_int_from_json(json_object *obj, const char *key, int *value);
 int on_cgi_get_string_from_json(json_object *obj, const char *key, char *buf, int size);
 
+// A whole-number member: 1 and the value when it is a JSON integer within
+// 32 bits or a text holding a whole decimal number ("12"); 0 when absent;
+// -1 when present but anything else ("abc", 1.5, null, an array), so that a
+// request is refused rather than acted on as 0. The output is untouched
+// unless 1 is returned.
+int cgi_json_whole_int(json_object *obj, const char *key, int32_t *out);
+
 // The member when it exists and has the given type, else nullptr: the way
 // to reach arrays and objects, whose json-c calls assert on other types.
 json_object *cgi_json_member(json_object *obj, const char *key, json_type type);
