@@ -4,6 +4,7 @@
 
 #include "outside/qxdb.h"
 #include "outside/qxdb_store.h"
+#include "web_utils/codec_util.h"
 #include "web_utils/event_codecs.h"
 #include "web_utils/ipc.h"
 #include "web_utils/json_getters.h"
@@ -11,14 +12,6 @@
 #include "web_utils/schedule_codec.h"
 
 namespace {
-
-json_object *member_of(json_object *obj, const char *key)
-{
-    json_object *v = nullptr;
-    if (!obj || !key || !json_object_is_type(obj, json_type_object) || !json_object_object_get_ex(obj, key, &v))
-        return nullptr;
-    return v;
-}
 
 // Copies a text into a field given by offset and size: cut, NUL-terminated.
 void put_text(char *field, uint32_t size, const char *text)
@@ -80,7 +73,7 @@ int event_apply_fields(json_object *req, const EventField *rows, int n, void *re
     int changed = 0;
     for (int i = 0; i < n; i++) {
         const EventField &f = rows[i];
-        json_object *v = member_of(req, f.key);
+        json_object *v = codec::member(req, f.key);
         if (!v || f.offset + f.size > record_size)
             continue;
         switch (f.type) {

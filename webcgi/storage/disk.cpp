@@ -39,12 +39,6 @@ std::string url_encode(const char *text, size_t len, size_t max)
 }
 
 template <size_t N>
-json_object *json_text(const char (&field)[N])
-{
-    return json_object_new_string_len(field, static_cast<int>(field_len(field)));
-}
-
-template <size_t N>
 json_object *json_url_text(const char (&field)[N])
 {
     std::string s = url_encode(field, field_len(field), URL_TEXT_MAX);
@@ -81,9 +75,9 @@ json_object *disk_json(const StorageInfoRecord &d)
 {
     json_object *o = json_object_new_object();
     json_object_object_add(o, "portId", json_object_new_int(d.slot));
-    json_object_object_add(o, "vendorName", json_text(d.vendor));
-    json_object_object_add(o, "address", json_text(d.address));
-    json_object_object_add(o, "directory", json_text(d.directory));
+    json_object_object_add(o, "vendorName", codec::field_string(d.vendor));
+    json_object_object_add(o, "address", codec::field_string(d.address));
+    json_object_object_add(o, "directory", codec::field_string(d.directory));
     json_object_object_add(o, "totalSize", json_object_new_int64(static_cast<int64_t>(d.total_size >> 20)));
     json_object_object_add(o, "usedSize", json_object_new_int64(static_cast<int64_t>(d.used_size >> 20)));
     json_object_object_add(o, "freeSize", json_object_new_int64(static_cast<int64_t>(d.free_size >> 20)));

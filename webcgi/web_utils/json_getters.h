@@ -6,6 +6,8 @@
 #include <cstring>
 #include <json-c/json.h>
 
+#include "web_utils/codec_util.h"
+
 // Parses the text; nullptr when it is missing or does not parse.
 json_object *get_request_tokener_json_object(const char *text);
 
@@ -34,7 +36,7 @@ void cgi_json_add_int(json_object *obj, const char *key, int32_t value);
 template <size_t N>
 inline void cgi_json_add_text(json_object *obj, const char *key, const char (&field)[N])
 {
-    json_object_object_add(obj, key, json_object_new_string_len(field, static_cast<int>(strnlen(field, N))));
+    json_object_object_add(obj, key, codec::field_string(field));
 }
 
 // Answers a JSON value in json-c's default text form and releases it.
